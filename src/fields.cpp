@@ -1,0 +1,257 @@
+#include "fields.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace ordplan {
+
+static_assert(std::numeric_limits<long double>::digits == 64,
+              "the fixed-point steps need long double with a 64-bit significand");
+
+namespace {
+
+using UInt128 = unsigned __int128;
+
+int ClampWidth(int width) { return std::clamp(width, 0, MaxFieldWidth); }
+
+constexpr char DigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the decimal digits of `magnitude` so that they end just before `end`; returns the
+// first digit's position.
+char* WriteDigitsBackwards(std::uint64_t magnitude, char* end) {
+  while (magnitude >= 100) {
+    const unsigned pair = static_cast<unsigned>(magnitude % 100) * 2;
+    magnitude /= 100;
+    end -= 2;
+    std::memcpy(end, DigitPairs + pair, 2);
+  }
+  if (magnitude >= 10) {
+    end -= 2;
+    std::memcpy(end, DigitPairs + magnitude * 2, 2);
+  } else {
+    *--end = static_cast<char>('0' + magnitude);
+  }
+  return end;
+}
+
+char* WriteDigitsBackwards(UInt128 magnitude, char* end) {
+  constexpr std::uint64_t Chunk = 10'000'000'000'000'000'000u;  // 10^19
+  while (magnitude > std::numeric_limits<std::uint64_t>::max()) {
+    std::uint64_t low = static_cast<std::uint64_t>(magnitude % Chunk);
+    magnitude /= Chunk;
+    for (int i = 0; i < 19; ++i) {
+      *--end = static_cast<char>('0' + low % 10);
+      low /= 10;
+    }
+  }
+  return WriteDigitsBackwards(static_cast<std::uint64_t>(magnitude), end);
+}
+
+// Right-aligns the `length` characters at `text` in a field of `width` written to `out`.
+std::size_t Align(const char* text, std::size_t length, int width, char* out) {
+  const std::size_t field = std::max<std::size_t>(length, static_cast<std::size_t>(ClampWidth(width)));
+  const std::size_t padding = field - length;
+  std::memset(out, ' ', padding);
+  std::memmove(out + padding, text, length);
+  return field;
+}
+
+template <typename Magnitude>
+std::size_t FormatSigned(bool negative, Magnitude magnitude, int width, char* out) {
+  char text[48];
+  char* end = text + sizeof text;
+  char* begin = WriteDigitsBackwards(magnitude, end);
+  if (negative) *--begin = '-';
+  return Align(begin, static_cast<std::size_t>(end - begin), width, out);
+}
+
+// 10^j as a long double; exact for j up to 27.
+long double PowerOfTen(int j) {
+  static const auto table = [] {
+    std::array<long double, 28> powers{};
+    long double power = 1;
+    for (long double& entry : powers) {
+      entry = power;
+      power *= 10;
+    }
+    return powers;
+  }();
+  long double power = 1;
+  while (j > 27) {
+    power *= table[27];
+    j -= 27;
+  }
+  return power * table[j];
+}
+
+// The 19 digits of D for the magnitude `a` (steps of the scaling and the first rounding) and
+// the scale k: D is `a` to a multiple of 10^(k-17).
+void SeventeenDecimals(long double a, char digits[19], int& k) {
+  long double v = a;
+  k = 0;
+  if (a >= 10) {
+    for (;;) {
+      const int e = std::ilogb(v);
+      const int j = static_cast<int>((static_cast<long long>(e) * 19728) >> 16);
+      if (j == 0) break;
+      v = v / PowerOfTen(j);
+      k += j;
+    }
+  }
+  const long double scaled = v * 1e17L;  // rounded to a 64-bit significand
+  std::uint64_t d = static_cast<std::uint64_t>(std::rintl(scaled));  // ties to even
+  for (int i = 18; i >= 0; --i) {
+    digits[i] = static_cast<char>('0' + d % 10);
+    d /= 10;
+  }
+}
+
+// The first `p` digits of S, rounded at digit p + 1 (half up), into `out`; for p >= 19 all of
+// S followed by zeros.
+void RoundDigits(const char s[19], int p, char* out) {
+  if (p >= 19) {
+    std::memcpy(out, s, 19);
+    std::memset(out + 19, '0', static_cast<std::size_t>(p - 19));
+    return;
+  }
+  std::memcpy(out, s, static_cast<std::size_t>(p));
+  if (s[p] >= '5') {
+    for (int i = p - 1; i >= 0; --i) {
+      if (out[i] != '9') {
+        ++out[i];
+        break;
+      }
+      out[i] = '0';
+    }
+  }
+}
+
+std::size_t ExponentForm(bool negative, const char s[19], int k, int width, char* out) {
+  const int n = std::clamp(ClampWidth(width) - 8, 2, 18);
+  char digits[20];
+  RoundDigits(s, n + 1, digits);
+  const char* significant = digits;
+  int exponent = k + 1;
+  if (digits[0] == '0') {
+    significant = digits + 1;
+    exponent = k;
+  }
+  char text[40];
+  std::size_t length = 0;
+  text[length++] = negative ? '-' : ' ';
+  text[length++] = significant[0];
+  text[length++] = '.';
+  std::memcpy(text + length, significant + 1, static_cast<std::size_t>(n - 1));
+  length += static_cast<std::size_t>(n - 1);
+  text[length++] = 'E';
+  text[length++] = exponent < 0 ? '-' : '+';
+  const int magnitude = exponent < 0 ? -exponent : exponent;
+  for (int divisor = 1000; divisor > 0; divisor /= 10) {
+    text[length++] = static_cast<char>('0' + magnitude / divisor % 10);
+  }
+  return Align(text, length, width, out);
+}
+
+// The fixed-point text of |x| to three decimals when it can be decided from the exact binary
+// value alone. It differs from the step-by-step digits only where |x| * 1000 lies within the
+// error of those steps of a tie (x.5): the scaling and the first rounding move the value by
+// at most |x| * 2^-63 + 10^(k-17) / 2, below (q + 1) * 2^-55 + 2^-45 in units of 10^-3, where
+// q is the integer part of |x| * 1000. Farther from a tie, both give |x| * 1000 rounded to the
+// nearest integer. Returns false when it cannot decide.
+bool FixedThreeDecimalsFast(double x, int width, char* out, std::size_t& length) {
+  std::uint64_t bits;
+  std::memcpy(&bits, &x, sizeof bits);
+  const bool negative = (bits >> 63) != 0;
+  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
+  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
+  if (biased == 0x7FF || biased - 1023 >= 40) return false;  // not finite, or |x| >= 2^40
+
+  std::uint64_t thousandths = 0;  // |x| * 1000 rounded
+  if (biased != 0 || fraction != 0) {
+    const std::uint64_t m = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
+    const int shift = biased == 0 ? 1074 : 1075 - biased;  // |x| = m / 2^shift, shift > 0 here
+    const UInt128 scaled = static_cast<UInt128>(m) * 1000;  // below 2^63
+    if (shift < 128) {
+      const std::uint64_t q = static_cast<std::uint64_t>(scaled >> shift);
+      const UInt128 rest = scaled & ((static_cast<UInt128>(1) << shift) - 1);
+      const UInt128 half = static_cast<UInt128>(1) << (shift - 1);
+      const UInt128 distance = rest >= half ? rest - half : half - rest;
+      // distance / 2^shift must exceed (q + 1025) / 2^55.
+      const bool decided = shift <= 63
+                               ? (distance << 55) > (static_cast<UInt128>(q + 1025) << shift)
+                               : distance > (static_cast<UInt128>(1025) << (shift - 55));
+      if (!decided) return false;
+      thousandths = q + (rest > half ? 1 : 0);
+    }
+  }
+
+  char text[40];
+  char* end = text + sizeof text;
+  char* begin = end - 3;
+  const unsigned decimals = static_cast<unsigned>(thousandths % 1000);
+  begin[0] = static_cast<char>('0' + decimals / 100);
+  begin[1] = static_cast<char>('0' + decimals / 10 % 10);
+  begin[2] = static_cast<char>('0' + decimals % 10);
+  *--begin = '.';
+  begin = WriteDigitsBackwards(thousandths / 1000, begin);
+  if (negative) *--begin = '-';
+  length = Align(begin, static_cast<std::size_t>(end - begin), width, out);
+  return true;
+}
+
+}  // namespace
+
+std::size_t FormatInteger(std::int64_t value, int width, char* out) {
+  const std::uint64_t magnitude =
+      value < 0 ? ~static_cast<std::uint64_t>(value) + 1 : static_cast<std::uint64_t>(value);
+  return FormatSigned(value < 0, magnitude, width, out);
+}
+
+std::size_t FormatInteger(Int128 value, int width, char* out) {
+  const UInt128 magnitude =
+      value < 0 ? ~static_cast<UInt128>(value) + 1 : static_cast<UInt128>(value);
+  return FormatSigned(value < 0, magnitude, width, out);
+}
+
+std::size_t FormatFixedStepByStep(double value, int width, int decimals, char* out) {
+  if (std::isnan(value)) return Align("Nan", 3, width, out);
+  if (std::isinf(value)) return Align(value < 0 ? "-Inf" : "+Inf", 4, width, out);
+  const int d = std::clamp(decimals, 0, MaxFixedDecimals);
+  const bool negative = std::signbit(value);
+
+  char s[19];
+  int k;
+  SeventeenDecimals(std::fabs(static_cast<long double>(value)), s, k);
+  if (k > 35) return ExponentForm(negative, s, k, width, out);
+
+  const int p = k + 2 + d;
+  char digits[MaxFixedDecimals + 40];
+  RoundDigits(s, p, digits);
+
+  char text[MaxFixedDecimals + 48];
+  std::size_t length = 0;
+  if (negative) text[length++] = '-';
+  int first = 0;
+  while (first < k + 1 && digits[first] == '0') ++first;  // keep the units digit
+  for (int i = first; i < k + 2; ++i) text[length++] = digits[i];
+  if (d > 0) {
+    text[length++] = '.';
+    std::memcpy(text + length, digits + k + 2, static_cast<std::size_t>(d));
+    length += static_cast<std::size_t>(d);
+  }
+  return Align(text, length, width, out);
+}
+
+std::size_t FormatFixed(double value, int width, int decimals, char* out) {
+  std::size_t length;
+  if (decimals == 3 && FixedThreeDecimalsFast(value, width, out, length)) return length;
+  return FormatFixedStepByStep(value, width, decimals, out);
+}
+
+}  // namespace ordplan

@@ -1,0 +1,120 @@
+// The report writer: a buffered text file for writing, and the field kinds every report line
+// is built from.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+
+#include "failure.h"
+#include "fields.h"
+#include "platform.h"
+
+namespace ordplan {
+
+// A text file for writing in the run's code page, with CR LF line ends.
+//
+// On disk the file behaves as if it had a buffer of TextBufferSize bytes that is handed to the
+// operating system whenever it is full: during a run the file grows only in whole blocks of
+// TextBufferSize bytes, and Close writes the rest. The text is handed over in batches of
+// BatchSize bytes, a multiple of TextBufferSize, so that a large report costs few system
+// calls; after a failure, Abandon hands over the whole blocks still in the batch, which leaves
+// the file exactly as the small buffer would have.
+//
+// No operation throws: a failure is recorded in the run's PendingIoResult, which the caller
+// checks after each statement.
+class OutputTextFile {
+ public:
+  static constexpr std::size_t TextBufferSize = 128;
+  static constexpr std::size_t BatchSize = std::size_t{1} << 20;
+  static_assert(BatchSize % TextBufferSize == 0);
+
+  OutputTextFile(FileSystem& files, const CodePage& codePage, PendingIoResult& pending);
+  ~OutputTextFile();
+  OutputTextFile(const OutputTextFile&) = delete;
+  OutputTextFile& operator=(const OutputTextFile&) = delete;
+
+  // Records the name; touches no file.
+  void Bind(std::u16string name);
+
+  // Creates the named file, or empties it; records 5 when it may not be written.
+  void Create();
+
+  // A text, converted to the code page, with no padding.
+  void WriteText(std::u16string_view text);
+
+  // A character field: width - 1 spaces (none for widths 0 and 1), then the character.
+  void WriteChar(char16_t character, std::int32_t width);
+
+  // An integer field: the decimal form right-aligned in `width`, never cut.
+  void WriteInteger(std::int64_t value, std::int32_t width);
+  void WriteInteger(Int128 value, std::int32_t width);
+
+  // A fixed-point field of `width` with `decimals` decimals (fields.h).
+  void WriteFixed(double value, std::int32_t width, std::int32_t decimals);
+
+  // CR LF.
+  void WriteLineEnd() { Append("\r\n", 2); }
+
+  // Bytes already in the code page.
+  void WriteBytes(std::string_view bytes) { Append(bytes.data(), bytes.size()); }
+
+  // The bytes of a character field of `width` into `out` (at least MaxFieldText bytes);
+  // returns their count.
+  std::size_t RenderChar(char16_t character, std::int32_t width, char* out);
+
+  // Hands the buffered text to the operating system and closes the file. When that write
+  // fails the failure is recorded and the file stays open.
+  void Close();
+
+  // A failure ends the run: hands over the whole TextBufferSize blocks of text still batched,
+  // unless a write has failed, and leaves the file as it is.
+  void Abandon();
+
+  bool IsOpen() const { return file_ != nullptr; }
+
+ private:
+  void Append(const char* bytes, std::size_t size) {
+    if (size <= BatchSize - fill_) [[likely]] {
+      std::memcpy(batch_.get() + fill_, bytes, size);
+      fill_ += size;
+      if (fill_ == BatchSize) HandOver(BatchSize);
+    } else {
+      AppendAcrossBatches(bytes, size);
+    }
+  }
+  void AppendAcrossBatches(const char* bytes, std::size_t size);
+  // Hands the first `size` bytes of the batch to the operating system and keeps the rest.
+  void HandOver(std::size_t size);
+
+  struct EncodedChar {
+    char16_t Character = 0;
+    std::uint8_t Length = 0;  // 0: not filled
+    char Bytes[13] = {};
+  };
+  const EncodedChar& Encoded(char16_t character);
+
+  struct EncodedText {
+    std::u16string Text;
+    std::string Bytes;
+  };
+  const std::string& Encoded(std::u16string_view text);
+
+  FileSystem& files_;
+  const CodePage& codePage_;
+  PendingIoResult& pending_;
+  std::u16string name_;
+  std::unique_ptr<OsFile> file_;
+  std::unique_ptr<char[]> batch_;
+  std::size_t fill_ = 0;
+  bool writeFailed_ = false;
+  // Each conversion to the code page depends only on what is converted, so the program's
+  // fixed texts and the job labels are converted once and then copied.
+  std::array<EncodedChar, 256> chars_;
+  std::array<EncodedText, 16> texts_;
+};
+
+}  // namespace ordplan

@@ -1,0 +1,51 @@
+#include "run.h"
+
+#include "search.h"
+
+namespace ordplan {
+
+void Run(RunState& run) {
+  run.ReportFile.Bind(u"ordplan.prn");
+  run.InputFile.Bind(u"ordplan.txt");
+  run.ReportFile.Create();
+  CheckIo(run.PendingIo);
+  run.InputFile.OpenForReading();
+  CheckIo(run.PendingIo);
+  run.SequenceNumber = 1;
+  ReadJobCount(run.InputFile, run.JobCount);  // a failure here is raised by the next check
+  ReadJobs(run.InputFile, run.PendingIo, run.JobCount, run.InputJobs);
+
+  run.GivenOrderCounter = run.JobCount;
+  ReportSequence(run, u"Zadany vektor", run.InputJobs, run.GivenOrderCounter, run.JobCount);
+
+  // The given order never counts in the summary.
+  run.BestMeanSequence = 0;
+  run.BestMeanTardiness = InitialBest;
+  run.BestRmsSequence = 0;
+  run.BestRmsTardiness = InitialBest;
+  SearchPermutations(run, 1, run.JobCount, run.InputJobs, run.PermutationJobs,
+                     run.SequenceNumber, run.JobCount);
+
+  OutputTextFile& report = run.ReportFile;
+  report.WriteText(u" Min. zpozdeni:");
+  report.WriteFixed(run.BestMeanTardiness, 8, 3);
+  report.WriteText(u" pro ");
+  report.WriteInteger(std::int64_t{run.BestMeanSequence}, 0);
+  report.WriteText(u".permutaci");
+  report.WriteLineEnd();
+  CheckIo(run.PendingIo);
+  report.WriteText(u" Min. kv.zpozdeni:");
+  report.WriteFixed(run.BestRmsTardiness, 8, 3);
+  report.WriteText(u" pro ");
+  report.WriteInteger(std::int64_t{run.BestRmsSequence}, 0);
+  report.WriteText(u".permutaci");
+  report.WriteLineEnd();
+  CheckIo(run.PendingIo);
+
+  report.Close();
+  CheckIo(run.PendingIo);
+  run.InputFile.Close();
+  CheckIo(run.PendingIo);
+}
+
+}  // namespace ordplan

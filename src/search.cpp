@@ -1,0 +1,35 @@
+#include "search.h"
+
+#include "evaluation.h"
+#include "run.h"
+
+namespace ordplan {
+
+void CopyAllBut(std::int32_t count, std::int32_t skip, const JobList& source,
+                JobList& destination) {
+  std::int32_t k = 1;
+  for (std::int32_t j = 1; j <= count; ++j) {
+    if (j != skip) {
+      destination[k] = source[j];
+      ++k;
+    }
+  }
+}
+
+void SearchPermutations(RunState& run, std::int32_t position, std::int32_t remaining,
+                        const JobList& source, JobList& permutation, std::int32_t& counter,
+                        const std::int32_t& count) {
+  if (remaining == 0) {
+    ReportSequence(run, u"P", permutation, counter, count);
+    return;
+  }
+  if (remaining < 0) return;
+  JobList rest;  // the jobs left after this level's choice; filled before it is read
+  for (std::int32_t i = 1; i <= remaining; ++i) {
+    permutation[position] = source[i];
+    CopyAllBut(remaining, i, source, rest);
+    SearchPermutations(run, position + 1, remaining - 1, rest, permutation, counter, count);
+  }
+}
+
+}  // namespace ordplan
