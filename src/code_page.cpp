@@ -23,6 +23,7 @@ namespace {
 std::array<char16_t, 256> Windows1250Units() {
   std::array<char16_t, 256> units{};
   for (int byte = 0; byte < 128; ++byte) units[byte] = static_cast<char16_t>(byte);
+  // clang-format off
   const char16_t upper[128] = {
       // 0x80
       0x20AC, 0x0081, 0x201A, 0x0083, 0x201E, 0x2026, 0x2020, 0x2021,
@@ -49,6 +50,7 @@ std::array<char16_t, 256> Windows1250Units() {
       0x0111, 0x0144, 0x0148, 0x00F3, 0x00F4, 0x0151, 0x00F6, 0x00F7,
       0x0159, 0x016F, 0x00FA, 0x0171, 0x00FC, 0x00FD, 0x0163, 0x02D9,
   };
+  // clang-format on
   for (int i = 0; i < 128; ++i) units[128 + i] = upper[i];
   return units;
 }

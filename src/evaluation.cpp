@@ -20,8 +20,7 @@ double RmsTardiness(double sumOfSquares, std::int32_t count) {
   return static_cast<double>(std::sqrt(quotient));
 }
 
-const RowTexts::JobPart& RowTexts::Part(OutputTextFile& report, const JobKey& key,
-                                        const Job& job) {
+const RowTexts::JobPart& RowTexts::Part(OutputTextFile& report, const JobKey& key, const Job& job) {
   for (std::size_t i = 0; i < partCount_; ++i) {
     if (parts_[i].Key == key) return parts_[i];
   }
@@ -57,8 +56,8 @@ std::string_view RowTexts::Row(OutputTextFile& report, std::int32_t position, co
   return std::string_view(row.Text, row.Length);
 }
 
-void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs,
-                    std::int32_t& counter, const std::int32_t& count) {
+void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs, std::int32_t& counter,
+                    const std::int32_t& count) {
   OutputTextFile& report = run.ReportFile;
   PendingIoResult& pending = run.PendingIo;
   const std::int32_t n = count;

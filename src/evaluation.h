@@ -19,8 +19,8 @@ struct RunState;
 // replaces each best value of the run, with this block's number, where this order's value is
 // strictly smaller. A check follows each statement that writes; no jobs (count 0) is an
 // invalid operation after the column header line.
-void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs,
-                    std::int32_t& counter, const std::int32_t& count);
+void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs, std::int32_t& counter,
+                    const std::int32_t& count);
 
 // The column header line of every block (without its line end).
 inline constexpr std::u16string_view ColumnHeader =

@@ -55,7 +55,8 @@ char* WriteDigitsBackwards(UInt128 magnitude, char* end) {
 
 // Right-aligns the `length` characters at `text` in a field of `width` written to `out`.
 std::size_t Align(const char* text, std::size_t length, int width, char* out) {
-  const std::size_t field = std::max<std::size_t>(length, static_cast<std::size_t>(ClampWidth(width)));
+  const std::size_t field =
+      std::max<std::size_t>(length, static_cast<std::size_t>(ClampWidth(width)));
   const std::size_t padding = field - length;
   std::memset(out, ' ', padding);
   std::memmove(out + padding, text, length);
@@ -175,7 +176,7 @@ bool FixedThreeDecimalsFast(double x, int width, char* out, std::size_t& length)
   std::uint64_t thousandths = 0;  // |x| * 1000 rounded
   if (biased != 0 || fraction != 0) {
     const std::uint64_t m = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
-    const int shift = biased == 0 ? 1074 : 1075 - biased;  // |x| = m / 2^shift, shift > 0 here
+    const int shift = biased == 0 ? 1074 : 1075 - biased;   // |x| = m / 2^shift, shift > 0 here
     const UInt128 scaled = static_cast<UInt128>(m) * 1000;  // below 2^63
     if (shift < 128) {
       const std::uint64_t q = static_cast<std::uint64_t>(scaled >> shift);

@@ -2,8 +2,7 @@
 
 namespace ordplan {
 
-InputTextFile::InputTextFile(FileSystem& files, const CodePage& codePage,
-                             PendingIoResult& pending)
+InputTextFile::InputTextFile(FileSystem& files, const CodePage& codePage, PendingIoResult& pending)
     : files_(files), codePage_(codePage), pending_(pending) {}
 
 InputTextFile::~InputTextFile() = default;

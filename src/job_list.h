@@ -91,7 +91,8 @@ class InputTextFile {
   int Peek() {
     if (position_ < filled_) [[likely]] {
       const unsigned char byte = buffer_[position_];
-      if (byte != 0x1A) [[likely]] return byte;
+      if (byte != 0x1A) [[likely]]
+        return byte;
       atEnd_ = true;
       return EndOfFile;
     }

@@ -9,8 +9,7 @@ namespace {
 
 class MemoryFile final : public OsFile {
  public:
-  MemoryFile(MemoryFileSystem& system, std::string& content)
-      : system_(system), content_(content) {}
+  MemoryFile(MemoryFileSystem& system, std::string& content) : system_(system), content_(content) {}
 
   int Read(void* buffer, std::size_t size, std::size_t& got) override {
     got = std::min(size, content_.size() - position_);

@@ -23,8 +23,8 @@ void Run(RunState& run) {
   run.BestMeanTardiness = InitialBest;
   run.BestRmsSequence = 0;
   run.BestRmsTardiness = InitialBest;
-  SearchPermutations(run, 1, run.JobCount, run.InputJobs, run.PermutationJobs,
-                     run.SequenceNumber, run.JobCount);
+  SearchPermutations(run, 1, run.JobCount, run.InputJobs, run.PermutationJobs, run.SequenceNumber,
+                     run.JobCount);
 
   OutputTextFile& report = run.ReportFile;
   report.WriteText(u" Min. zpozdeni:");

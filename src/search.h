@@ -22,7 +22,6 @@ void SearchPermutations(RunState& run, std::int32_t position, std::int32_t remai
 // Copies the jobs at positions 1 to `count` of `source` other than the one at `skip` to
 // positions 1 onward of `destination`, keeping their order; later positions of `destination`
 // are left as they were. A count of 0 or less copies nothing.
-void CopyAllBut(std::int32_t count, std::int32_t skip, const JobList& source,
-                JobList& destination);
+void CopyAllBut(std::int32_t count, std::int32_t skip, const JobList& source, JobList& destination);
 
 }  // namespace ordplan

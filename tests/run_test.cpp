@@ -1,0 +1,277 @@
+// Whole runs of the built executable, each in a fresh temporary directory.
+//
+// Usage: ordplan_run_tests EXECUTABLE [WRAPPER...]; a wrapper such as wine is put in front of
+// the executable. Reports are compared byte for byte with the files in tests/runs.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::string> Command;  // the wrapper, then the executable
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream content;
+  content << in.rdbuf();
+  return content.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+  std::ofstream out(path, std::ios::binary);
+  out << content;
+}
+
+std::string ModuleName() { return fs::path(Command.back()).filename().string(); }
+
+// The standard-error message of a failure of `kind` with `message`, the location masked.
+std::string FailureMessage(const std::string& kind, const std::string& message) {
+  return "Exception " + kind + " in module " + ModuleName() + " at ########.\r\n" + message +
+         ".\r\n\r\n";
+}
+
+struct Outcome {
+  int exitCode = -1;
+  std::string standardOutput;
+  std::string standardError;  // the eight location digits replaced by #
+};
+
+// A fresh directory in which to run the program once.
+class RunDirectory {
+ public:
+  RunDirectory() {
+    std::string pattern = (fs::temp_directory_path() / "ordplan-run-XXXXXX").string();
+    path_ = ::mkdtemp(pattern.data());
+  }
+  ~RunDirectory() {
+    std::error_code ignored;
+    fs::permissions(path_, fs::perms::owner_all, ignored);
+    fs::remove_all(path_, ignored);
+  }
+  const fs::path& Path() const { return path_; }
+  fs::path operator/(const char* name) const { return path_ / name; }
+
+  // Runs the program here; `fileSizeLimit` limits the size of the files it writes.
+  Outcome Run(std::optional<rlim_t> fileSizeLimit = std::nullopt) const {
+    const fs::path out = path_.parent_path() / (path_.filename().string() + ".out");
+    const fs::path err = path_.parent_path() / (path_.filename().string() + ".err");
+    const pid_t child = ::fork();
+    if (child == 0) {
+      if (::chdir(path_.c_str()) != 0) ::_exit(125);
+      const int outFile = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      const int errFile = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+      ::dup2(outFile, 1);
+      ::dup2(errFile, 2);
+      if (fileSizeLimit) {
+        const rlimit limit{*fileSizeLimit, *fileSizeLimit};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+      }
+      std::vector<char*> argv;
+      for (const std::string& word : Command) argv.push_back(const_cast<char*>(word.c_str()));
+      argv.push_back(nullptr);
+      ::execvp(argv[0], argv.data());
+      ::_exit(126);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    Outcome outcome;
+    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    outcome.standardOutput = ReadFile(out);
+    outcome.standardError =
+        std::regex_replace(ReadFile(err), std::regex(" at [0-9A-F]{8}\\."), " at ########.");
+    fs::remove(out);
+    fs::remove(err);
+    return outcome;
+  }
+
+  std::string Report() const { return ReadFile(path_ / "ordplan.prn"); }
+
+ private:
+  fs::path path_;
+};
+
+fs::path Runs() { return ORDPLAN_RUNS_DIR; }
+
+// Inputs whose reports are kept in tests/runs as NAME.txt and NAME.prn.
+TEST(WholeRun, GoldenReports) {
+  for (const char* name : {"three_jobs", "one_job", "two_equal_labels", "negative_count",
+                           "never_beats_initial_best", "equal_orders", "wide_fields"}) {
+    SCOPED_TRACE(name);
+    RunDirectory dir;
+    fs::copy_file(Runs() / (std::string(name) + ".txt"), dir / "ordplan.txt");
+    const Outcome outcome = dir.Run();
+    EXPECT_EQ(outcome.exitCode, 0);
+    EXPECT_EQ(outcome.standardOutput, "");
+    EXPECT_EQ(outcome.standardError, "");
+    EXPECT_EQ(dir.Report(), ReadFile(Runs() / (std::string(name) + ".prn")));
+  }
+}
+
+struct FailureCase {
+  const char* name;
+  std::string input;
+  const char* kind;
+  const char* message;
+};
+
+// Failures before any report text leave an empty report behind.
+TEST(WholeRun, FailuresBeforeTheFirstBlock) {
+  const FailureCase cases[] = {
+      {"malformed count", "three\r\nA 1 2\r\n", "EInOutError", "Invalid numeric input"},
+      {"sign alone", "-\r\nA 1 2\r\n", "EInOutError", "Invalid numeric input"},
+      {"dollar alone", "$\r\n", "EInOutError", "Invalid numeric input"},
+      {"0x alone", "0x\r\n", "EInOutError", "Invalid numeric input"},
+      {"count with a comma", "3,\r\nA 1 2\r\n", "EInOutError", "Invalid numeric input"},
+      {"processing time 0", "1\r\nA 0 5\r\n", "EZeroDivide", "Floating point division by zero"},
+      {"processing time and due date 0", "1\r\nA 0 0\r\n", "EInvalidOp",
+       "Invalid floating point operation"},
+      {"malformed processing time", "1\r\nA 1x 2\r\n", "EInOutError", "Invalid numeric input"},
+      {"count of 11", "11\r\nA 1 1\r\n", "ERangeError", "Job count 11 exceeds the maximum of 10"},
+      {"count of 0", "0\r\n", "EInvalidOp", "Invalid floating point operation"},
+      {"empty input", "", "EInvalidOp", "Invalid floating point operation"},
+      {"missing job line", "2\r\nA 1 2\r\n", "EInvalidOp", "Invalid floating point operation"},
+  };
+  for (const FailureCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    RunDirectory dir;
+    WriteFile(dir / "ordplan.txt", c.input);
+    WriteFile(dir / "ordplan.prn", std::string(1000, 'o'));  // an earlier report is emptied
+    const Outcome outcome = dir.Run();
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.standardOutput, "");
+    EXPECT_EQ(outcome.standardError, FailureMessage(c.kind, c.message));
+    EXPECT_EQ(dir.Report(), "");
+  }
+}
+
+TEST(WholeRun, MissingInput) {
+  RunDirectory dir;
+  const Outcome outcome = dir.Run();
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_EQ(outcome.standardOutput, "");
+  EXPECT_EQ(outcome.standardError, FailureMessage("EInOutError", "File not found"));
+  EXPECT_TRUE(fs::exists(dir / "ordplan.prn"));
+  EXPECT_EQ(dir.Report(), "");
+}
+
+TEST(WholeRun, DirectoryNamedLikeTheInput) {
+  RunDirectory dir;
+  fs::create_directory(dir / "ordplan.txt");
+  const Outcome outcome = dir.Run();
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_EQ(outcome.standardError, FailureMessage("EInOutError", "File access denied"));
+  EXPECT_EQ(dir.Report(), "");
+}
+
+// A report that cannot be created leaves any existing one exactly as it was.
+TEST(WholeRun, ReportThatCannotBeCreated) {
+  {
+    SCOPED_TRACE("read-only report");
+    RunDirectory dir;
+    WriteFile(dir / "ordplan.txt", ReadFile(Runs() / "three_jobs.txt"));
+    WriteFile(dir / "ordplan.prn", "an earlier report\r\n");
+    fs::permissions(dir / "ordplan.prn", fs::perms::owner_read | fs::perms::group_read);
+    const Outcome outcome = dir.Run();
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.standardOutput, "");
+    EXPECT_EQ(outcome.standardError, FailureMessage("EInOutError", "File access denied"));
+    EXPECT_EQ(dir.Report(), "an earlier report\r\n");
+  }
+  {
+    SCOPED_TRACE("directory named like the report");
+    RunDirectory dir;
+    WriteFile(dir / "ordplan.txt", ReadFile(Runs() / "three_jobs.txt"));
+    fs::create_directory(dir / "ordplan.prn");
+    WriteFile(dir / "ordplan.prn" / "inside", "kept");
+    const Outcome outcome = dir.Run();
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.standardError, FailureMessage("EInOutError", "File access denied"));
+    EXPECT_EQ(ReadFile(dir / "ordplan.prn" / "inside"), "kept");
+  }
+}
+
+// While another process holds the report, a run fails and changes nothing of it.
+TEST(WholeRun, ReportLockedByAnotherProcess) {
+  RunDirectory dir;
+  WriteFile(dir / "ordplan.txt", ReadFile(Runs() / "three_jobs.txt"));
+  WriteFile(dir / "ordplan.prn", "the other run's report\r\n");
+  const int held = ::open((dir / "ordplan.prn").c_str(), O_WRONLY);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  const Outcome outcome = dir.Run();
+  ::close(held);
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_EQ(outcome.standardError,
+            FailureMessage("EInOutError", "I/O error " + std::to_string(EWOULDBLOCK)));
+  EXPECT_EQ(dir.Report(), "the other run's report\r\n");
+}
+
+// The report of a full search over seven jobs: every block of the search takes
+// 66 * N + 123 + d bytes, d the number of digits of its number.
+TEST(WholeRun, SevenJobReportSize) {
+  RunDirectory dir;
+  WriteFile(dir / "ordplan.txt",
+            "7\r\nA 3 4\r\nB 2 3\r\nC 4 12\r\nD 5 9\r\nE 1 2\r\nF 6 30\r\nG 2 8\r\n");
+  const Outcome outcome = dir.Run();
+  ASSERT_EQ(outcome.exitCode, 0);
+  const std::uintmax_t n = 7;
+  std::uintmax_t expected = (n + 19) + 66 + n * 65 + 51;  // the block of the given order
+  for (std::uintmax_t k = 1; k <= 5040; ++k) expected += 66 * n + 123 + std::to_string(k).size();
+  const std::string report = dir.Report();
+  const std::size_t summary = report.rfind(" Min. zpozdeni:");
+  EXPECT_EQ(summary, expected);
+  EXPECT_EQ(report.substr(report.size() - 12), ".permutaci\r\n");
+}
+
+// A full disk: every write fails.
+TEST(WholeRun, FullDisk) {
+  if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full";
+  RunDirectory dir;
+  WriteFile(dir / "ordplan.txt", ReadFile(Runs() / "three_jobs.txt"));
+  fs::create_symlink("/dev/full", dir / "ordplan.prn");
+  const Outcome outcome = dir.Run();
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_EQ(outcome.standardOutput, "");
+  EXPECT_EQ(outcome.standardError, FailureMessage("EInOutError", "I/O error 28"));
+}
+
+// A file-size limit: the failed write is reported, not a signal, and the report keeps whole
+// 128-byte blocks.
+TEST(WholeRun, FileSizeLimit) {
+  RunDirectory dir;
+  WriteFile(dir / "ordplan.txt",
+            "7\r\nA 3 4\r\nB 2 3\r\nC 4 12\r\nD 5 9\r\nE 1 2\r\nF 6 30\r\nG 2 8\r\n");
+  const Outcome outcome = dir.Run(rlim_t{1000 * 1024});
+  EXPECT_EQ(outcome.exitCode, 1);
+  EXPECT_EQ(outcome.standardError, FailureMessage("EInOutError", "I/O error 27"));
+  const std::uintmax_t size = fs::file_size(dir / "ordplan.prn");
+  EXPECT_EQ(size, 1000u * 1024);
+  EXPECT_EQ(size % 128, 0u);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s EXECUTABLE [WRAPPER...]\n", argv[0]);
+    return 2;
+  }
+  for (int i = 2; i < argc; ++i) Command.push_back(argv[i]);
+  Command.push_back(fs::absolute(argv[1]).string());
+  return RUN_ALL_TESTS();
+}
