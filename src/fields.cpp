@@ -63,13 +63,36 @@ std::size_t Align(const char* text, std::size_t length, int width, char* out) {
   return field;
 }
 
+// Room before the end of a field built backwards in a scratch buffer: fields up to this
+// length are copied out with one fixed-size copy.
+constexpr std::size_t ShortField = 32;
+
+// A scratch buffer in which a field is written backwards from End, with spaces before it.
+struct FieldScratch {
+  char Text[96];
+  char* const End = Text + 48;
+  FieldScratch() { std::memset(Text, ' ', sizeof Text); }
+
+  // Copies the field that ends at End, of `length` characters right-aligned in `width`. A
+  // short field is copied with ShortField bytes at once; the bytes after it are scratch.
+  std::size_t CopyOut(const char* begin, int width, char* out) const {
+    const std::size_t length = static_cast<std::size_t>(End - begin);
+    const std::size_t field =
+        std::max<std::size_t>(length, static_cast<std::size_t>(ClampWidth(width)));
+    if (field <= ShortField) {
+      std::memcpy(out, End - field, ShortField);
+      return field;
+    }
+    return Align(begin, length, width, out);
+  }
+};
+
 template <typename Magnitude>
 std::size_t FormatSigned(bool negative, Magnitude magnitude, int width, char* out) {
-  char text[48];
-  char* end = text + sizeof text;
-  char* begin = WriteDigitsBackwards(magnitude, end);
+  FieldScratch scratch;
+  char* begin = WriteDigitsBackwards(magnitude, scratch.End);
   if (negative) *--begin = '-';
-  return Align(begin, static_cast<std::size_t>(end - begin), width, out);
+  return scratch.CopyOut(begin, width, out);
 }
 
 // 10^j as a long double; exact for j up to 27.
@@ -192,17 +215,15 @@ bool FixedThreeDecimalsFast(double x, int width, char* out, std::size_t& length)
     }
   }
 
-  char text[40];
-  char* end = text + sizeof text;
-  char* begin = end - 3;
+  FieldScratch scratch;
+  char* begin = scratch.End - 3;
   const unsigned decimals = static_cast<unsigned>(thousandths % 1000);
   begin[0] = static_cast<char>('0' + decimals / 100);
-  begin[1] = static_cast<char>('0' + decimals / 10 % 10);
-  begin[2] = static_cast<char>('0' + decimals % 10);
+  std::memcpy(begin + 1, DigitPairs + decimals % 100 * 2, 2);
   *--begin = '.';
   begin = WriteDigitsBackwards(thousandths / 1000, begin);
   if (negative) *--begin = '-';
-  length = Align(begin, static_cast<std::size_t>(end - begin), width, out);
+  length = scratch.CopyOut(begin, width, out);
   return true;
 }
 
@@ -215,6 +236,10 @@ std::size_t FormatInteger(std::int64_t value, int width, char* out) {
 }
 
 std::size_t FormatInteger(Int128 value, int width, char* out) {
+  if (value >= std::numeric_limits<std::int64_t>::min() &&
+      value <= std::numeric_limits<std::int64_t>::max()) {
+    return FormatInteger(static_cast<std::int64_t>(value), width, out);
+  }
   const UInt128 magnitude =
       value < 0 ? ~static_cast<UInt128>(value) + 1 : static_cast<UInt128>(value);
   return FormatSigned(value < 0, magnitude, width, out);

@@ -34,7 +34,8 @@ using Int128 = __int128;
 inline constexpr int MaxFieldWidth = 255;
 inline constexpr int MaxFixedDecimals = 216;
 
-// Room that any one field needs in an output buffer.
+// Room that any one field needs in an output buffer. A field shorter than 32 characters may
+// write scratch bytes after its end, up to 32 bytes from its start.
 inline constexpr std::size_t MaxFieldText = 512;
 
 // Writes the integer field to `out` and returns its length: the decimal form ("-" for a

@@ -65,20 +65,12 @@ const OutputTextFile::EncodedChar& OutputTextFile::Encoded(char16_t character) {
   return entry;
 }
 
-const std::string& OutputTextFile::Encoded(std::u16string_view text) {
-  const std::size_t slot = (text.size() * 31 + (text.empty() ? 0 : text[0])) % texts_.size();
-  EncodedText& entry = texts_[slot];
-  if (entry.Text != text) {
-    entry.Text.assign(text);
-    entry.Bytes.clear();
-    codePage_.Encode(text, entry.Bytes);
-  }
-  return entry.Bytes;
-}
-
-void OutputTextFile::WriteText(std::u16string_view text) {
-  const std::string& bytes = Encoded(text);
-  Append(bytes.data(), bytes.size());
+void OutputTextFile::WriteNewText(std::u16string_view text) {
+  EncodedText& entry = texts_[TextSlot(text)];
+  entry.Text.assign(text);
+  entry.Bytes.clear();
+  codePage_.Encode(text, entry.Bytes);
+  Append(entry.Bytes.data(), entry.Bytes.size());
 }
 
 std::size_t OutputTextFile::RenderChar(char16_t character, std::int32_t width, char* out) {
@@ -90,12 +82,7 @@ std::size_t OutputTextFile::RenderChar(char16_t character, std::int32_t width, c
   return padding + encoded.Length;
 }
 
-void OutputTextFile::WriteChar(char16_t character, std::int32_t width) {
-  if (width <= 1) {
-    const EncodedChar& encoded = Encoded(character);
-    Append(encoded.Bytes, encoded.Length);
-    return;
-  }
+void OutputTextFile::WriteCharField(char16_t character, std::int32_t width) {
   char field[MaxFieldText];
   Append(field, RenderChar(character, width, field));
 }

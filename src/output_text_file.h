@@ -44,10 +44,25 @@ class OutputTextFile {
   void Create();
 
   // A text, converted to the code page, with no padding.
-  void WriteText(std::u16string_view text);
+  void WriteText(std::u16string_view text) {
+    const EncodedText& entry = texts_[TextSlot(text)];
+    if (entry.Text.size() == text.size() &&
+        std::memcmp(entry.Text.data(), text.data(), text.size() * sizeof(char16_t)) == 0) {
+      Append(entry.Bytes.data(), entry.Bytes.size());
+    } else {
+      WriteNewText(text);
+    }
+  }
 
   // A character field: width - 1 spaces (none for widths 0 and 1), then the character.
-  void WriteChar(char16_t character, std::int32_t width);
+  void WriteChar(char16_t character, std::int32_t width) {
+    const EncodedChar& entry = chars_[character & 0xFF];
+    if (width <= 1 && entry.Length != 0 && entry.Character == character) {
+      Append(entry.Bytes, entry.Length);
+    } else {
+      WriteCharField(character, width);
+    }
+  }
 
   // An integer field: the decimal form right-aligned in `width`, never cut.
   void WriteInteger(std::int64_t value, std::int32_t width);
@@ -96,12 +111,17 @@ class OutputTextFile {
     char Bytes[13] = {};
   };
   const EncodedChar& Encoded(char16_t character);
+  void WriteCharField(char16_t character, std::int32_t width);
 
   struct EncodedText {
     std::u16string Text;
     std::string Bytes;
   };
-  const std::string& Encoded(std::u16string_view text);
+  static std::size_t TextSlot(std::u16string_view text) {
+    return (text.size() * 31 + (text.empty() ? 0 : text[0])) % TextSlots;
+  }
+  void WriteNewText(std::u16string_view text);
+  static constexpr std::size_t TextSlots = 16;
 
   FileSystem& files_;
   const CodePage& codePage_;
@@ -114,7 +134,7 @@ class OutputTextFile {
   // Each conversion to the code page depends only on what is converted, so the program's
   // fixed texts and the job labels are converted once and then copied.
   std::array<EncodedChar, 256> chars_;
-  std::array<EncodedText, 16> texts_;
+  std::array<EncodedText, TextSlots> texts_;
 };
 
 }  // namespace ordplan
