@@ -8,9 +8,12 @@
 
 #include "code_page.h"
 #include "memory_file_system.h"
+#include "run.h"
 
 namespace ordplan {
 namespace {
+
+using namespace std::string_literals;
 
 struct NumberCase {
   const char* text;
@@ -220,6 +223,68 @@ const JobsCase JobsCases[] = {
      "",
      ""},
     {"non-ASCII labels", "2\n\xED 1 1\n\x81 1 1\n", 2, "\xED\x81", {1, 1, 1, 1}, "", ""},
+    {"NUL bytes are blanks, and a label",
+     "\0\0"
+     "2\0\0\nA\0"
+     "3\0"
+     "4\0\n\0 1 1\n"s,
+     2,
+     "A\0"s,
+     {3, 4, 1, 1},
+     "",
+     ""},
+    {"a NUL byte ends the count's text",
+     "1\0"
+     "7\nA 1 1\n"s,
+     1,
+     "A",
+     {1, 1},
+     "",
+     ""},
+    {"only NUL bytes", std::string(100, '\0'), 0, "", {}, "", ""},
+    {"a count line of 32-byte runs without blanks",
+     std::string(31, '0') + "2" + std::string(31, '0') + "9\nA 1 1\nB 2 2\n",
+     2,
+     "AB",
+     {1, 1, 2, 2},
+     "",
+     ""},
+    {"a job line of 32-byte runs without blanks",
+     "1\nA" + std::string(31, '0') + "3" + std::string(31, '0') + "4" + std::string(31, '0') +
+         "5\n",
+     1,
+     "A",
+     {3, 4},
+     "",
+     ""},
+    {"32-byte hexadecimal runs: the 33rd byte starts the next number",
+     "1\nA$" + std::string(30, '0') + "F0x" + std::string(29, '0') + "1F\n",
+     1,
+     "A",
+     {15, 1},
+     "",
+     ""},
+    {"a count line of 10,000 digits: 32 zeros",
+     std::string(9999, '0') + "3\nA 1 1\n",
+     0,
+     "",
+     {},
+     "",
+     ""},
+    {"a count line of 10,000 digits: 32 digits out of range",
+     "1" + std::string(9999, '0') + "\nA 1 1\n",
+     1,
+     "A",
+     {},
+     "EInOutError",
+     "Invalid numeric input"},
+    {"a count line of 10,000 digits: the rest of the line is skipped",
+     std::string(31, '0') + "2" + std::string(9968, '7') + "\nA 1 1\nB 2 2\n",
+     2,
+     "AB",
+     {1, 1, 2, 2},
+     "",
+     ""},
     {"utf-8 byte-order mark makes the count malformed",
      "\xEF\xBB\xBF"
      "1\nA 1 1\n",
@@ -342,6 +407,78 @@ TEST(InputTextFile, LongInputsAreReadAcrossBuffers) {
   EXPECT_EQ(reading.jobs[1].Label, u'A');
   EXPECT_EQ(reading.jobs[1].ProcessingTime, 7);
   EXPECT_EQ(reading.jobs[1].DueDate, 12345);
+}
+
+// 100 MB inputs are read as a stream: the text after a job's due date, and the blanks before
+// the count.
+TEST(ReadJobs, HundredMegabyteInputs) {
+  constexpr std::size_t Size = 100u << 20;
+  std::string trailing = "2\nA 1 2 ";
+  for (std::size_t i = 0; trailing.size() < Size; ++i) trailing += "x 9\r\t\0"[i % 7];
+  trailing += "\nB 3 4\n";
+  std::string blanks;
+  for (std::size_t i = 0; blanks.size() < Size; ++i) blanks += " \r\n\t\0"[i % 5];
+  blanks += "2\nA 1 2\nB 3 4\n";
+  for (std::string* input : {&trailing, &blanks}) {
+    Reading reading(std::move(*input));
+    ReadJobCount(reading.input, reading.count);
+    ReadJobs(reading.input, reading.pending, reading.count, reading.jobs);
+    EXPECT_EQ(reading.count, 2);
+    EXPECT_EQ(reading.jobs[1].Label, u'A');
+    EXPECT_EQ(reading.jobs[2].Label, u'B');
+    EXPECT_EQ(reading.jobs[2].ProcessingTime, 3);
+    EXPECT_EQ(reading.jobs[2].DueDate, 4);
+  }
+}
+
+// Every byte is read as one label and written back as the same byte: the bytes go through
+// ReadJobs and the block of the given order ten at a time. Byte 0x1A ends the file, so as a
+// label it reads as the end of the file: U+001A, with the job's numbers missing.
+TEST(ReadJobs, EveryByteValueAsALabel) {
+  std::string bytes;
+  for (int byte = 0; byte < 256; ++byte) {
+    if (byte != 0x1A) bytes += static_cast<char>(byte);
+  }
+  for (std::size_t first = 0; first < bytes.size(); first += MaxJobs) {
+    const std::string labels = bytes.substr(first, MaxJobs);
+    const std::int32_t count = static_cast<std::int32_t>(labels.size());
+    SCOPED_TRACE(first);
+    std::string input = std::to_string(count) + "\r\n";
+    for (char label : labels) input += label + " 1 10\r\n"s;
+
+    MemoryFileSystem files;
+    files.Files[u"ordplan.txt"] = input;
+    RunState run(files, Windows1250());
+    run.ReportFile.Bind(u"ordplan.prn");
+    run.ReportFile.Create();
+    run.InputFile.Bind(u"ordplan.txt");
+    run.InputFile.OpenForReading();
+    ReadJobCount(run.InputFile, run.JobCount);
+    ReadJobs(run.InputFile, run.PendingIo, run.JobCount, run.InputJobs);
+    std::int32_t counter = count;
+    ReportSequence(run, u"Zadany vektor", run.InputJobs, counter, count);
+    run.ReportFile.Close();
+    ASSERT_EQ(run.PendingIo.Code, 0);
+
+    std::string expected = "Zadany vektor[" + std::to_string(count) + "]:" + labels + "\r\n";
+    expected += "Uloha  \tCelk. cas  Termin    CR   Dokoncen\xED  Zpozdeni   Kv.zpoz.\r\n";
+    for (std::size_t k = 0; k < labels.size(); ++k) {
+      const std::string completion = std::to_string(k + 1);
+      expected += "  " + labels.substr(k, 1) + "         1        10    10.000" +
+                  std::string(10 - completion.size(), ' ') + completion +
+                  "         0         0\r\n";
+    }
+    expected += "celkove zpozdeni:   0.000  kva. odchylka:   0.000\r\n";
+    EXPECT_EQ(files.Files[u"ordplan.prn"], expected);
+  }
+
+  Reading end("1\r\n\x1A 1 10\r\n");
+  ReadJobCount(end.input, end.count);
+  EXPECT_THROW(ReadJobs(end.input, end.pending, end.count, end.jobs), RunFailure);
+  EXPECT_EQ(end.jobs[1].Label, u'\x1A');
+  std::string written;
+  Windows1250().Encode(std::u16string_view(&end.jobs[1].Label, 1), written);
+  EXPECT_EQ(written, "\x1A");
 }
 
 }  // namespace
