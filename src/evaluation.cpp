@@ -1,11 +1,28 @@
 #include "evaluation.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
+#include <limits>
 
 #include "run.h"
 
 namespace ordplan {
+
+using namespace std::string_view_literals;
+
+namespace {
+
+// The double nearest to `value`; values within 64 bits convert in one instruction.
+double NearestDouble(Int128 value) {
+  if (value >= std::numeric_limits<std::int64_t>::min() &&
+      value <= std::numeric_limits<std::int64_t>::max()) {
+    return static_cast<double>(static_cast<std::int64_t>(value));
+  }
+  return static_cast<double>(value);
+}
+
+}  // namespace
 
 double MeanTardiness(double sum, std::int32_t count) {
   if (count == 0) RaiseInvalidOperation();  // 0 / 0: with no rows the sum is 0
@@ -20,40 +37,108 @@ double RmsTardiness(double sumOfSquares, std::int32_t count) {
   return static_cast<double>(std::sqrt(quotient));
 }
 
-const RowTexts::JobPart& RowTexts::Part(OutputTextFile& report, const JobKey& key, const Job& job) {
-  for (std::size_t i = 0; i < partCount_; ++i) {
-    if (parts_[i].Key == key) return parts_[i];
-  }
-  // More distinct jobs than a list holds only when a caller evaluates other lists: start over.
-  if (partCount_ == parts_.size()) partCount_ = 0;
-  JobPart& part = parts_[partCount_++];
-  part.Key = key;
-  char* out = part.Text;
-  out += report.RenderChar(job.Label, 3, out);
-  out += FormatInteger(std::int64_t{job.ProcessingTime}, 10, out);
-  out += FormatInteger(std::int64_t{job.DueDate}, 10, out);
-  out += FormatFixed(job.CriticalRatio, 10, 3, out);
-  part.Length = static_cast<std::size_t>(out - part.Text);
-  return part;
+void BlockFirstLine::Start(OutputTextFile& report, std::u16string_view label, std::int32_t number) {
+  label_.assign(label);
+  number_ = number;
+  const std::string_view bytes = report.Encode(label).substr(0, MaxLabelText);
+  char* out = text_.data();
+  std::memcpy(out, bytes.data(), bytes.size());
+  out += bytes.size();
+  *out++ = '[';
+  numberStart_ = static_cast<std::size_t>(out - text_.data());
+  out += FormatInteger(std::int64_t{number}, 0, out);
+  numberEnd_ = static_cast<std::size_t>(out - text_.data());
+  *out++ = ']';
+  *out++ = ':';
+  prefixLength_ = static_cast<std::size_t>(out - text_.data());
+  started_ = true;
 }
 
-std::string_view RowTexts::Row(OutputTextFile& report, std::int32_t position, const Job& job) {
-  const JobKey key{job.Label, job.ProcessingTime, job.DueDate,
-                   std::bit_cast<std::uint64_t>(job.CriticalRatio)};
-  CachedRow& row = rows_[static_cast<std::size_t>(position)];
-  if (row.Length == 0 || row.Completion != job.Completion || !(row.Key == key)) {
-    const JobPart& part = Part(report, key, job);
-    char* out = row.Text;
-    std::memcpy(out, part.Text, part.Length);
-    out += part.Length;
-    out += FormatInteger(job.Completion, 10, out);
-    out += FormatInteger(job.Tardiness, 10, out);
-    out += FormatInteger(job.SquaredTardiness, 10, out);
-    row.Key = key;
-    row.Completion = job.Completion;
-    row.Length = static_cast<std::size_t>(out - row.Text);
+bool BlockFirstLine::CountOn() {
+  if (number_ < 0 || number_ == std::numeric_limits<std::int32_t>::max()) return false;
+  for (std::size_t i = numberEnd_; i > numberStart_; --i) {
+    char& digit = text_[i - 1];
+    if (digit != '9') {
+      ++digit;
+      ++number_;
+      return true;
+    }
+    digit = '0';
   }
-  return std::string_view(row.Text, row.Length);
+  return false;  // all nines: the number gains a digit
+}
+
+std::string_view BlockFirstLine::Text(OutputTextFile& report, std::u16string_view label,
+                                      std::int32_t number, const JobList& jobs,
+                                      std::int32_t count) {
+  if (!started_ || label != label_ ||
+      (number != number_ && !(number == number_ + 1 && CountOn()))) {
+    Start(report, label, number);
+  }
+  char* out = text_.data() + prefixLength_;
+  for (std::int32_t k = 1; k <= count; ++k) {
+    const std::string_view bytes = report.Encode(jobs[k].Label);
+    if (bytes.size() == 1) {
+      *out++ = bytes[0];
+    } else {
+      const std::size_t size = std::min<std::size_t>(bytes.size(), 16);
+      std::memcpy(out, bytes.data(), size);
+      out += size;
+    }
+  }
+  *out++ = '\r';
+  *out++ = '\n';
+  return std::string_view(text_.data(), static_cast<std::size_t>(out - text_.data()));
+}
+
+BlockRows::BlockRows() : cache_(std::make_unique<CachedRow[]>(CacheSize)) { start_[1] = 0; }
+
+BlockRows::Key BlockRows::KeyOf(const Job& job) {
+  return Key{job.Completion, job.ProcessingTime, job.DueDate,
+             std::bit_cast<std::uint64_t>(job.CriticalRatio), job.Label};
+}
+
+std::size_t BlockRows::Format(OutputTextFile& report, const Job& job, char* out) {
+  char* end = out;
+  end += report.RenderChar(job.Label, 3, end);
+  end += FormatInteger(std::int64_t{job.ProcessingTime}, 10, end);
+  end += FormatInteger(std::int64_t{job.DueDate}, 10, end);
+  end += FormatFixed(job.CriticalRatio, 10, 3, end);
+  end += FormatInteger(job.Completion, 10, end);
+  end += FormatInteger(job.Tardiness, 10, end);
+  end += FormatInteger(job.SquaredTardiness, 10, end);
+  return static_cast<std::size_t>(end - out);
+}
+
+void BlockRows::SetAnew(OutputTextFile& report, std::int32_t position, const Job& job) {
+  // This row and every row after it are written anew.
+  const Key key = KeyOf(job);
+  const std::size_t k = static_cast<std::size_t>(position);
+  char* out = text_.data() + start_[k];
+  const std::uint64_t hash =
+      (static_cast<std::uint64_t>(job.Completion) * 0x9E3779B97F4A7C15u) ^
+      (static_cast<std::uint64_t>(static_cast<std::uint32_t>(job.ProcessingTime)) << 20) ^
+      static_cast<std::uint64_t>(static_cast<std::uint32_t>(job.DueDate)) ^ job.Label;
+  CachedRow& cached = cache_[(hash ^ (hash >> 29)) & (CacheSize - 1)];
+  std::size_t length;
+  if (cached.Length != 0 && cached.RowKey == key) {
+    length = cached.Length;
+    std::memcpy(out, cached.Text, MaxCachedRow);
+  } else {
+    char row[MaxRowText + 64];
+    length = Format(report, job, row);
+    std::memcpy(out, row, length);
+    if (length <= MaxCachedRow) {
+      cached.RowKey = key;
+      cached.Length = static_cast<std::uint8_t>(length);
+      std::memcpy(cached.Text, row, length);
+    }
+  }
+  out[length] = '\r';
+  out[length + 1] = '\n';
+  keys_[k] = key;
+  start_[k + 1] = static_cast<std::uint32_t>(start_[k] + length + 2);
+  kept_ = position;
 }
 
 void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs, std::int32_t& counter,
@@ -62,19 +147,13 @@ void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs, std
   PendingIoResult& pending = run.PendingIo;
   const std::int32_t n = count;
 
-  report.WriteText(label);
-  report.WriteText(u"[");
-  report.WriteInteger(std::int64_t{counter}, 0);
-  report.WriteText(u"]:");
+  // Each line goes to the report as one piece: BlockFirstLine and BlockRows build it on the
+  // previous block's text. Nothing reaches the file within a piece, so one check after it
+  // raises a failure where checks after each of its fields would.
+  report.WriteBytes(run.FirstLine.Text(report, label, counter, jobs, n));
   CheckIo(pending);
   const std::int32_t sequence = counter;
   ++counter;
-  for (std::int32_t k = 1; k <= n; ++k) {
-    report.WriteChar(jobs[k].Label, 0);
-    CheckIo(pending);
-  }
-  report.WriteLineEnd();
-  CheckIo(pending);
 
   std::int64_t completion = 0;
   double sumTardiness = 0;
@@ -90,11 +169,11 @@ void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs, std
     job.Tardiness = job.Completion > job.DueDate ? job.Completion - job.DueDate : 0;
     job.SquaredTardiness = Int128{job.Tardiness} * job.Tardiness;
     sumTardiness += static_cast<double>(job.Tardiness);
-    sumSquaredTardiness += static_cast<double>(job.SquaredTardiness);
-    report.WriteBytes(run.Rows.Row(report, k, job));
-    report.WriteLineEnd();
-    CheckIo(pending);
+    sumSquaredTardiness += NearestDouble(job.SquaredTardiness);
+    run.Rows.Set(report, k, job);
   }
+  report.WriteBytes(run.Rows.Text(n));
+  CheckIo(pending);
 
   const double mean = MeanTardiness(sumTardiness, n);
   const double rms = RmsTardiness(sumSquaredTardiness, n);
@@ -107,9 +186,9 @@ void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs, std
     run.BestRmsSequence = sequence;
   }
 
-  report.WriteText(u"celkove zpozdeni:");
+  report.WriteText(u"celkove zpozdeni:"sv);
   report.WriteFixed(mean, 8, 3);
-  report.WriteText(u"  kva. odchylka:");
+  report.WriteText(u"  kva. odchylka:"sv);
   report.WriteFixed(rms, 8, 3);
   report.WriteLineEnd();
   CheckIo(pending);

@@ -69,9 +69,10 @@ constexpr std::size_t ShortField = 32;
 
 // A scratch buffer in which a field is written backwards from End, with spaces before it.
 struct FieldScratch {
-  char Text[96];
+  char Text[112];
   char* const End = Text + 48;
-  FieldScratch() { std::memset(Text, ' ', sizeof Text); }
+  // Spaces before End for the padding of short fields, and after it for the fixed-size copy.
+  FieldScratch() { std::memset(End - ShortField, ' ', 2 * ShortField); }
 
   // Copies the field that ends at End, of `length` characters right-aligned in `width`. A
   // short field is copied with ShortField bytes at once; the bytes after it are scratch.

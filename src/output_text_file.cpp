@@ -6,7 +6,10 @@ namespace ordplan {
 
 OutputTextFile::OutputTextFile(FileSystem& files, const CodePage& codePage,
                                PendingIoResult& pending)
-    : files_(files), codePage_(codePage), pending_(pending) {}
+    : files_(files),
+      codePage_(codePage),
+      pending_(pending),
+      fixed_(std::make_unique<FixedText[]>(FixedSlots)) {}
 
 OutputTextFile::~OutputTextFile() = default;
 
@@ -65,12 +68,17 @@ const OutputTextFile::EncodedChar& OutputTextFile::Encoded(char16_t character) {
   return entry;
 }
 
-void OutputTextFile::WriteNewText(std::u16string_view text) {
+const std::string& OutputTextFile::EncodeNewText(std::u16string_view text) {
   EncodedText& entry = texts_[TextSlot(text)];
   entry.Text.assign(text);
   entry.Bytes.clear();
   codePage_.Encode(text, entry.Bytes);
-  Append(entry.Bytes.data(), entry.Bytes.size());
+  return entry.Bytes;
+}
+
+void OutputTextFile::WriteNewText(std::u16string_view text) {
+  const std::string& bytes = EncodeNewText(text);
+  Append(bytes.data(), bytes.size());
 }
 
 std::size_t OutputTextFile::RenderChar(char16_t character, std::int32_t width, char* out) {
@@ -97,9 +105,18 @@ void OutputTextFile::WriteInteger(Int128 value, std::int32_t width) {
   Append(field, FormatInteger(value, width, field));
 }
 
-void OutputTextFile::WriteFixed(double value, std::int32_t width, std::int32_t decimals) {
+void OutputTextFile::WriteNewFixed(double value, std::int32_t width, std::int32_t decimals) {
   char field[MaxFieldText];
-  Append(field, FormatFixed(value, width, decimals, field));
+  const std::size_t length = FormatFixed(value, width, decimals, field);
+  if (length <= MaxCachedFixed) {
+    FixedText& entry = fixed_[FixedSlot(std::bit_cast<std::uint64_t>(value), width, decimals)];
+    entry.Bits = std::bit_cast<std::uint64_t>(value);
+    entry.Width = width;
+    entry.Decimals = decimals;
+    entry.Length = static_cast<std::uint8_t>(length);
+    std::memcpy(entry.Text, field, length);
+  }
+  Append(field, length);
 }
 
 void OutputTextFile::Close() {

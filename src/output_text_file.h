@@ -3,6 +3,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -46,8 +47,7 @@ class OutputTextFile {
   // A text, converted to the code page, with no padding.
   void WriteText(std::u16string_view text) {
     const EncodedText& entry = texts_[TextSlot(text)];
-    if (entry.Text.size() == text.size() &&
-        std::memcmp(entry.Text.data(), text.data(), text.size() * sizeof(char16_t)) == 0) {
+    if (SameText(entry.Text, text)) {
       Append(entry.Bytes.data(), entry.Bytes.size());
     } else {
       WriteNewText(text);
@@ -69,13 +69,39 @@ class OutputTextFile {
   void WriteInteger(Int128 value, std::int32_t width);
 
   // A fixed-point field of `width` with `decimals` decimals (fields.h).
-  void WriteFixed(double value, std::int32_t width, std::int32_t decimals);
+  void WriteFixed(double value, std::int32_t width, std::int32_t decimals) {
+    const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
+    const FixedText& entry = fixed_[FixedSlot(bits, width, decimals)];
+    if (entry.Length != 0 && entry.Bits == bits && entry.Width == width &&
+        entry.Decimals == decimals) {
+      Append(entry.Text, entry.Length);
+    } else {
+      WriteNewFixed(value, width, decimals);
+    }
+  }
 
   // CR LF.
   void WriteLineEnd() { Append("\r\n", 2); }
 
   // Bytes already in the code page.
   void WriteBytes(std::string_view bytes) { Append(bytes.data(), bytes.size()); }
+
+  // The bytes of `character` in the code page.
+  std::string_view Encode(char16_t character) {
+    const EncodedChar& entry = chars_[character & 0xFF];
+    if (entry.Length != 0 && entry.Character == character) {
+      return std::string_view(entry.Bytes, entry.Length);
+    }
+    const EncodedChar& encoded = Encoded(character);
+    return std::string_view(encoded.Bytes, encoded.Length);
+  }
+
+  // The bytes of `text` in the code page.
+  std::string_view Encode(std::u16string_view text) {
+    const EncodedText& entry = texts_[TextSlot(text)];
+    if (SameText(entry.Text, text)) return entry.Bytes;
+    return EncodeNewText(text);
+  }
 
   // The bytes of a character field of `width` into `out` (at least MaxFieldText bytes);
   // returns their count.
@@ -94,7 +120,7 @@ class OutputTextFile {
  private:
   void Append(const char* bytes, std::size_t size) {
     if (size <= BatchSize - fill_) [[likely]] {
-      std::memcpy(batch_.get() + fill_, bytes, size);
+      CopyBytes(batch_.get() + fill_, bytes, size);
       fill_ += size;
       if (fill_ == BatchSize) HandOver(BatchSize);
     } else {
@@ -102,6 +128,28 @@ class OutputTextFile {
     }
   }
   void AppendAcrossBatches(const char* bytes, std::size_t size);
+  // memcpy, with the short copies of single fields done in place.
+  static void CopyBytes(char* to, const char* from, std::size_t size) {
+    if (size > 16) {
+      std::memcpy(to, from, size);
+    } else if (size >= 8) {
+      std::uint64_t head, tail;
+      std::memcpy(&head, from, 8);
+      std::memcpy(&tail, from + size - 8, 8);
+      std::memcpy(to, &head, 8);
+      std::memcpy(to + size - 8, &tail, 8);
+    } else if (size >= 4) {
+      std::uint32_t head, tail;
+      std::memcpy(&head, from, 4);
+      std::memcpy(&tail, from + size - 4, 4);
+      std::memcpy(to, &head, 4);
+      std::memcpy(to + size - 4, &tail, 4);
+    } else if (size > 0) {
+      to[0] = from[0];
+      to[size / 2] = from[size / 2];
+      to[size - 1] = from[size - 1];
+    }
+  }
   // Hands the first `size` bytes of the batch to the operating system and keeps the rest.
   void HandOver(std::size_t size);
 
@@ -117,11 +165,22 @@ class OutputTextFile {
     std::u16string Text;
     std::string Bytes;
   };
+  static bool SameText(std::u16string_view a, std::u16string_view b) {
+    if (a.size() != b.size()) return false;
+    if (a.size() > 4) return std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+      if (a[i] != b[i]) return false;
+    }
+    return true;
+  }
   static std::size_t TextSlot(std::u16string_view text) {
     return (text.size() * 31 + (text.empty() ? 0 : text[0])) % TextSlots;
   }
   void WriteNewText(std::u16string_view text);
+  const std::string& EncodeNewText(std::u16string_view text);
   static constexpr std::size_t TextSlots = 16;
+  static constexpr std::size_t FixedSlots = 4096;
+  static constexpr std::size_t MaxCachedFixed = 23;
 
   FileSystem& files_;
   const CodePage& codePage_;
@@ -135,6 +194,23 @@ class OutputTextFile {
   // fixed texts and the job labels are converted once and then copied.
   std::array<EncodedChar, 256> chars_;
   std::array<EncodedText, TextSlots> texts_;
+
+  // The text of a fixed-point field depends only on the value, the width and the decimals.
+  struct FixedText {
+    std::uint64_t Bits = 0;
+    std::int32_t Width = 0;
+    std::int32_t Decimals = 0;
+    std::uint8_t Length = 0;  // 0: empty
+    char Text[MaxCachedFixed];
+  };
+  static std::size_t FixedSlot(std::uint64_t bits, std::int32_t width, std::int32_t decimals) {
+    const std::uint64_t hash = (bits ^ (bits >> 31) ^ static_cast<std::uint64_t>(width) ^
+                                (static_cast<std::uint64_t>(decimals) << 8)) *
+                               0x9E3779B97F4A7C15u;
+    return static_cast<std::size_t>(hash >> 52);  // FixedSlots entries
+  }
+  void WriteNewFixed(double value, std::int32_t width, std::int32_t decimals);
+  std::unique_ptr<FixedText[]> fixed_;
 };
 
 }  // namespace ordplan

@@ -4,6 +4,8 @@
 
 namespace ordplan {
 
+using namespace std::string_view_literals;
+
 void Run(RunState& run) {
   run.ReportFile.Bind(u"ordplan.prn");
   run.InputFile.Bind(u"ordplan.txt");
@@ -16,7 +18,7 @@ void Run(RunState& run) {
   ReadJobs(run.InputFile, run.PendingIo, run.JobCount, run.InputJobs);
 
   run.GivenOrderCounter = run.JobCount;
-  ReportSequence(run, u"Zadany vektor", run.InputJobs, run.GivenOrderCounter, run.JobCount);
+  ReportSequence(run, u"Zadany vektor"sv, run.InputJobs, run.GivenOrderCounter, run.JobCount);
 
   // The given order never counts in the summary.
   run.BestMeanSequence = 0;
@@ -27,18 +29,18 @@ void Run(RunState& run) {
                      run.JobCount);
 
   OutputTextFile& report = run.ReportFile;
-  report.WriteText(u" Min. zpozdeni:");
+  report.WriteText(u" Min. zpozdeni:"sv);
   report.WriteFixed(run.BestMeanTardiness, 8, 3);
-  report.WriteText(u" pro ");
+  report.WriteText(u" pro "sv);
   report.WriteInteger(std::int64_t{run.BestMeanSequence}, 0);
-  report.WriteText(u".permutaci");
+  report.WriteText(u".permutaci"sv);
   report.WriteLineEnd();
   CheckIo(run.PendingIo);
-  report.WriteText(u" Min. kv.zpozdeni:");
+  report.WriteText(u" Min. kv.zpozdeni:"sv);
   report.WriteFixed(run.BestRmsTardiness, 8, 3);
-  report.WriteText(u" pro ");
+  report.WriteText(u" pro "sv);
   report.WriteInteger(std::int64_t{run.BestRmsSequence}, 0);
-  report.WriteText(u".permutaci");
+  report.WriteText(u".permutaci"sv);
   report.WriteLineEnd();
   CheckIo(run.PendingIo);
 

@@ -31,7 +31,8 @@ struct RunState {
   JobList InputJobs{};
   JobList PermutationJobs{};
   InputTextFile InputFile;
-  RowTexts Rows;  // the rows of the last block, reused where they repeat
+  BlockFirstLine FirstLine;  // the text of the last block, reused where it repeats
+  BlockRows Rows;
 };
 
 // Runs ordplan in the current directory: creates (or empties) ordplan.prn, reads ordplan.txt,

@@ -5,6 +5,8 @@
 
 namespace ordplan {
 
+using namespace std::string_view_literals;
+
 void CopyAllBut(std::int32_t count, std::int32_t skip, const JobList& source,
                 JobList& destination) {
   std::int32_t k = 1;
@@ -20,7 +22,7 @@ void SearchPermutations(RunState& run, std::int32_t position, std::int32_t remai
                         const JobList& source, JobList& permutation, std::int32_t& counter,
                         const std::int32_t& count) {
   if (remaining == 0) {
-    ReportSequence(run, u"P", permutation, counter, count);
+    ReportSequence(run, u"P"sv, permutation, counter, count);
     return;
   }
   if (remaining < 0) return;
