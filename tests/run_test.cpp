@@ -201,6 +201,8 @@ TEST(WholeRun, ReportThatCannotBeCreated) {
     const Outcome outcome = dir.Run();
     EXPECT_EQ(outcome.exitCode, 1);
     EXPECT_EQ(outcome.standardError, FailureMessage("EInOutError", "File access denied"));
+    EXPECT_TRUE(fs::is_directory(dir / "ordplan.prn"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "ordplan.prn"), {}), 1);
     EXPECT_EQ(ReadFile(dir / "ordplan.prn" / "inside"), "kept");
   }
 }
@@ -247,20 +249,49 @@ TEST(WholeRun, FullDisk) {
   EXPECT_EQ(outcome.exitCode, 1);
   EXPECT_EQ(outcome.standardOutput, "");
   EXPECT_EQ(outcome.standardError, FailureMessage("EInOutError", "I/O error 28"));
+  EXPECT_TRUE(fs::is_symlink(dir / "ordplan.prn"));  // written through, not replaced
 }
 
-// A file-size limit: the failed write is reported, not a signal, and the report keeps whole
-// 128-byte blocks.
+// A file-size limit: the failed write is reported, not a signal, and the report keeps what
+// the system stored: the start of the report of the same run without the limit, in whole
+// 128-byte blocks under a limit of whole kilobytes (ulimit -f), else up to the limit.
 TEST(WholeRun, FileSizeLimit) {
+  const std::string input =
+      "7\r\nA 3 4\r\nB 2 3\r\nC 4 12\r\nD 5 9\r\nE 1 2\r\nF 6 30\r\nG 2 8\r\n";
+  RunDirectory unlimited;
+  WriteFile(unlimited / "ordplan.txt", input);
+  ASSERT_EQ(unlimited.Run().exitCode, 0);
+  const std::string complete = unlimited.Report();
+
+  // The standard error file is limited too: every limit leaves room for the message.
+  for (const rlim_t limit : {rlim_t{1000 * 1024}, rlim_t{1 * 1024}, rlim_t{1000 * 1024 + 100}}) {
+    SCOPED_TRACE(limit);
+    RunDirectory dir;
+    WriteFile(dir / "ordplan.txt", input);
+    const Outcome outcome = dir.Run(limit);
+    EXPECT_EQ(outcome.exitCode, 1);
+    EXPECT_EQ(outcome.standardOutput, "");
+    EXPECT_EQ(outcome.standardError, FailureMessage("EInOutError", "I/O error 27"));
+    const std::string report = dir.Report();
+    EXPECT_EQ(report.size(), limit);
+    EXPECT_EQ(report, complete.substr(0, limit));
+  }
+}
+
+// A 100 MB input: blanks and line ends before the count are read through as a stream.
+TEST(WholeRun, HundredMegabytesBeforeTheCount) {
   RunDirectory dir;
-  WriteFile(dir / "ordplan.txt",
-            "7\r\nA 3 4\r\nB 2 3\r\nC 4 12\r\nD 5 9\r\nE 1 2\r\nF 6 30\r\nG 2 8\r\n");
-  const Outcome outcome = dir.Run(rlim_t{1000 * 1024});
-  EXPECT_EQ(outcome.exitCode, 1);
-  EXPECT_EQ(outcome.standardError, FailureMessage("EInOutError", "I/O error 27"));
-  const std::uintmax_t size = fs::file_size(dir / "ordplan.prn");
-  EXPECT_EQ(size, 1000u * 1024);
-  EXPECT_EQ(size % 128, 0u);
+  {
+    std::ofstream out(dir / "ordplan.txt", std::ios::binary);
+    std::string blanks;
+    for (std::size_t i = 0; blanks.size() < (1u << 20); ++i) blanks += " \r\n\t\0"[i % 5];
+    for (int i = 0; i < 100; ++i) out << blanks;
+    out << ReadFile(Runs() / "three_jobs.txt");
+  }
+  const Outcome outcome = dir.Run();
+  EXPECT_EQ(outcome.exitCode, 0);
+  EXPECT_EQ(outcome.standardError, "");
+  EXPECT_EQ(dir.Report(), ReadFile(Runs() / "three_jobs.prn"));
 }
 
 }  // namespace
