@@ -15,11 +15,14 @@ namespace {
 
 // The double nearest to `value`; values within 64 bits convert in one instruction.
 double NearestDouble(Int128 value) {
-  if (value >= std::numeric_limits<std::int64_t>::min() &&
-      value <= std::numeric_limits<std::int64_t>::max()) {
-    return static_cast<double>(static_cast<std::int64_t>(value));
-  }
-  return static_cast<double>(value);
+  const std::int64_t narrow = static_cast<std::int64_t>(value);
+  return narrow == value ? static_cast<double>(narrow) : static_cast<double>(value);
+}
+
+// The exact square; tardiness below 2^31.5 squares within 64 bits.
+Int128 Square(std::int64_t value) {
+  if (value >= 0 && value <= 3037000499) return value * value;
+  return Int128{value} * value;
 }
 
 }  // namespace
@@ -37,7 +40,10 @@ double RmsTardiness(double sumOfSquares, std::int32_t count) {
   return static_cast<double>(std::sqrt(quotient));
 }
 
-void BlockFirstLine::Start(OutputTextFile& report, std::u16string_view label, std::int32_t number) {
+BlockText::BlockText() : rowCache_(std::make_unique<CachedRow[]>(RowCacheSize)) {}
+
+void BlockText::StartFirstLine(OutputTextFile& report, std::u16string_view label,
+                               std::int32_t number) {
   label_.assign(label);
   number_ = number;
   const std::string_view bytes = report.Encode(label).substr(0, MaxLabelText);
@@ -54,7 +60,7 @@ void BlockFirstLine::Start(OutputTextFile& report, std::u16string_view label, st
   started_ = true;
 }
 
-bool BlockFirstLine::CountOn() {
+bool BlockText::CountOn() {
   if (number_ < 0 || number_ == std::numeric_limits<std::int32_t>::max()) return false;
   for (std::size_t i = numberEnd_; i > numberStart_; --i) {
     char& digit = text_[i - 1];
@@ -68,16 +74,28 @@ bool BlockFirstLine::CountOn() {
   return false;  // all nines: the number gains a digit
 }
 
-std::string_view BlockFirstLine::Text(OutputTextFile& report, std::u16string_view label,
-                                      std::int32_t number, const JobList& jobs,
-                                      std::int32_t count) {
-  if (!started_ || label != label_ ||
-      (number != number_ && !(number == number_ + 1 && CountOn()))) {
-    Start(report, label, number);
+void BlockText::SetFirstLine(OutputTextFile& report, std::u16string_view label, std::int32_t number,
+                             const JobList& jobs, std::int32_t count) {
+  const std::size_t oldPrefix = prefixLength_;
+  const bool sameLabel = started_ && label.size() == label_.size() &&
+                         std::equal(label.begin(), label.end(), label_.begin());
+  if (!sameLabel || (number != number_ && !(number == number_ + 1 && CountOn()))) {
+    StartFirstLine(report, label, number);
   }
-  char* out = text_.data() + prefixLength_;
-  for (std::int32_t k = 1; k <= count; ++k) {
-    const std::string_view bytes = report.Encode(jobs[k].Label);
+  // The labels are kept up to the first one that changed, while the part before them keeps
+  // its length.
+  const std::int32_t labels = std::max(count, 0);
+  std::int32_t k = 1;
+  if (prefixLength_ == oldPrefix && labels == labelCount_) {
+    while (k <= labels && jobs[k].Label == labels_[static_cast<std::size_t>(k)]) ++k;
+    if (k > labels) return;
+  } else {
+    labelStart_[1] = prefixLength_;
+  }
+  char* out = text_.data() + labelStart_[static_cast<std::size_t>(k)];
+  for (; k <= labels; ++k) {
+    const char16_t character = jobs[k].Label;
+    const std::string_view bytes = report.Encode(character);
     if (bytes.size() == 1) {
       *out++ = bytes[0];
     } else {
@@ -85,20 +103,52 @@ std::string_view BlockFirstLine::Text(OutputTextFile& report, std::u16string_vie
       std::memcpy(out, bytes.data(), size);
       out += size;
     }
+    labels_[static_cast<std::size_t>(k)] = character;
+    labelStart_[static_cast<std::size_t>(k) + 1] = static_cast<std::size_t>(out - text_.data());
   }
+  labelCount_ = labels;
   *out++ = '\r';
   *out++ = '\n';
-  return std::string_view(text_.data(), static_cast<std::size_t>(out - text_.data()));
+  if (static_cast<std::size_t>(out - text_.data()) != headerStart_) {
+    // The first line changed its length: the header and the rows move.
+    headerStart_ = static_cast<std::size_t>(out - text_.data());
+    const std::string_view header = report.Encode(ColumnHeader);
+    std::memcpy(out, header.data(), header.size());
+    out += header.size();
+    *out++ = '\r';
+    *out++ = '\n';
+    rowStart_[1] = static_cast<std::uint32_t>(out - text_.data());
+    keptRows_ = 0;
+  }
 }
 
-BlockRows::BlockRows() : cache_(std::make_unique<CachedRow[]>(CacheSize)) { start_[1] = 0; }
-
-BlockRows::Key BlockRows::KeyOf(const Job& job) {
-  return Key{job.Completion, job.ProcessingTime, job.DueDate,
-             std::bit_cast<std::uint64_t>(job.CriticalRatio), job.Label};
+std::string_view BlockText::LastLine(OutputTextFile& report, double mean, double rms) {
+  if (meanText_.empty()) {
+    meanText_ = report.Encode(u"celkove zpozdeni:"sv);
+    rmsText_ = report.Encode(u"  kva. odchylka:"sv);
+  }
+  char* out = lastLine_.data();
+  std::memcpy(out, meanText_.data(), meanText_.size());
+  out += meanText_.size();
+  const std::string_view meanField = report.Fixed(mean, 8, 3);
+  std::memcpy(out, meanField.data(), meanField.size());
+  out += meanField.size();
+  std::memcpy(out, rmsText_.data(), rmsText_.size());
+  out += rmsText_.size();
+  const std::string_view rmsField = report.Fixed(rms, 8, 3);
+  std::memcpy(out, rmsField.data(), rmsField.size());
+  out += rmsField.size();
+  *out++ = '\r';
+  *out++ = '\n';
+  return std::string_view(lastLine_.data(), static_cast<std::size_t>(out - lastLine_.data()));
 }
 
-std::size_t BlockRows::Format(OutputTextFile& report, const Job& job, char* out) {
+BlockText::RowKey BlockText::KeyOf(const Job& job) {
+  return RowKey{job.Completion, job.ProcessingTime, job.DueDate,
+                std::bit_cast<std::uint64_t>(job.CriticalRatio), job.Label};
+}
+
+std::size_t BlockText::FormatRow(OutputTextFile& report, const Job& job, char* out) {
   char* end = out;
   end += report.RenderChar(job.Label, 3, end);
   end += FormatInteger(std::int64_t{job.ProcessingTime}, 10, end);
@@ -110,35 +160,35 @@ std::size_t BlockRows::Format(OutputTextFile& report, const Job& job, char* out)
   return static_cast<std::size_t>(end - out);
 }
 
-void BlockRows::SetAnew(OutputTextFile& report, std::int32_t position, const Job& job) {
+void BlockText::SetRowAnew(OutputTextFile& report, std::int32_t position, const Job& job) {
   // This row and every row after it are written anew.
-  const Key key = KeyOf(job);
+  const RowKey key = KeyOf(job);
   const std::size_t k = static_cast<std::size_t>(position);
-  char* out = text_.data() + start_[k];
+  char* out = text_.data() + rowStart_[k];
   const std::uint64_t hash =
       (static_cast<std::uint64_t>(job.Completion) * 0x9E3779B97F4A7C15u) ^
       (static_cast<std::uint64_t>(static_cast<std::uint32_t>(job.ProcessingTime)) << 20) ^
       static_cast<std::uint64_t>(static_cast<std::uint32_t>(job.DueDate)) ^ job.Label;
-  CachedRow& cached = cache_[(hash ^ (hash >> 29)) & (CacheSize - 1)];
+  CachedRow& cached = rowCache_[(hash ^ (hash >> 29)) & (RowCacheSize - 1)];
   std::size_t length;
-  if (cached.Length != 0 && cached.RowKey == key) {
+  if (cached.Length != 0 && cached.Key == key) {
     length = cached.Length;
     std::memcpy(out, cached.Text, MaxCachedRow);
   } else {
     char row[MaxRowText + 64];
-    length = Format(report, job, row);
+    length = FormatRow(report, job, row);
     std::memcpy(out, row, length);
     if (length <= MaxCachedRow) {
-      cached.RowKey = key;
+      cached.Key = key;
       cached.Length = static_cast<std::uint8_t>(length);
       std::memcpy(cached.Text, row, length);
     }
   }
   out[length] = '\r';
   out[length + 1] = '\n';
-  keys_[k] = key;
-  start_[k + 1] = static_cast<std::uint32_t>(start_[k] + length + 2);
-  kept_ = position;
+  rowKeys_[k] = key;
+  rowStart_[k + 1] = static_cast<std::uint32_t>(rowStart_[k] + length + 2);
+  keptRows_ = position;
 }
 
 void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs, std::int32_t& counter,
@@ -147,32 +197,27 @@ void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs, std
   PendingIoResult& pending = run.PendingIo;
   const std::int32_t n = count;
 
-  // Each line goes to the report as one piece: BlockFirstLine and BlockRows build it on the
-  // previous block's text. Nothing reaches the file within a piece, so one check after it
-  // raises a failure where checks after each of its fields would.
-  report.WriteBytes(run.FirstLine.Text(report, label, counter, jobs, n));
-  CheckIo(pending);
+  // Lines 1 to n + 2 are built on the previous block's text (BlockText) and go to the report
+  // as one piece once the rows are known. Nothing reaches the file within the piece, so one
+  // check after it raises a failure where checks after each of its lines would.
+  run.Block.SetFirstLine(report, label, counter, jobs, n);
   const std::int32_t sequence = counter;
   ++counter;
 
   std::int64_t completion = 0;
   double sumTardiness = 0;
   double sumSquaredTardiness = 0;
-  report.WriteText(ColumnHeader);
-  report.WriteLineEnd();
-  CheckIo(pending);
-
   for (std::int32_t k = 1; k <= n; ++k) {
     Job& job = jobs[k];
     completion += job.ProcessingTime;
     job.Completion = completion;
     job.Tardiness = job.Completion > job.DueDate ? job.Completion - job.DueDate : 0;
-    job.SquaredTardiness = Int128{job.Tardiness} * job.Tardiness;
+    job.SquaredTardiness = Square(job.Tardiness);
     sumTardiness += static_cast<double>(job.Tardiness);
     sumSquaredTardiness += NearestDouble(job.SquaredTardiness);
-    run.Rows.Set(report, k, job);
+    run.Block.SetRow(report, k, job);
   }
-  report.WriteBytes(run.Rows.Text(n));
+  report.WriteBytes(run.Block.Lines(n));
   CheckIo(pending);
 
   const double mean = MeanTardiness(sumTardiness, n);
@@ -186,11 +231,7 @@ void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs, std
     run.BestRmsSequence = sequence;
   }
 
-  report.WriteText(u"celkove zpozdeni:"sv);
-  report.WriteFixed(mean, 8, 3);
-  report.WriteText(u"  kva. odchylka:"sv);
-  report.WriteFixed(rms, 8, 3);
-  report.WriteLineEnd();
+  report.WriteBytes(run.Block.LastLine(report, mean, rms));
   CheckIo(pending);
 }
 

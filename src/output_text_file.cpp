@@ -105,18 +105,16 @@ void OutputTextFile::WriteInteger(Int128 value, std::int32_t width) {
   Append(field, FormatInteger(value, width, field));
 }
 
-void OutputTextFile::WriteNewFixed(double value, std::int32_t width, std::int32_t decimals) {
-  char field[MaxFieldText];
-  const std::size_t length = FormatFixed(value, width, decimals, field);
-  if (length <= MaxCachedFixed) {
-    FixedText& entry = fixed_[FixedSlot(std::bit_cast<std::uint64_t>(value), width, decimals)];
-    entry.Bits = std::bit_cast<std::uint64_t>(value);
-    entry.Width = width;
-    entry.Decimals = decimals;
-    entry.Length = static_cast<std::uint8_t>(length);
-    std::memcpy(entry.Text, field, length);
-  }
-  Append(field, length);
+std::string_view OutputTextFile::NewFixed(double value, std::int32_t width, std::int32_t decimals) {
+  const std::size_t length = FormatFixed(value, width, decimals, longFixed_.data());
+  if (length > MaxCachedFixed) return std::string_view(longFixed_.data(), length);
+  FixedText& entry = fixed_[FixedSlot(std::bit_cast<std::uint64_t>(value), width, decimals)];
+  entry.Bits = std::bit_cast<std::uint64_t>(value);
+  entry.Width = width;
+  entry.Decimals = decimals;
+  entry.Length = static_cast<std::uint8_t>(length);
+  std::memcpy(entry.Text, longFixed_.data(), length);
+  return std::string_view(entry.Text, length);
 }
 
 void OutputTextFile::Close() {

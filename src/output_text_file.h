@@ -70,14 +70,19 @@ class OutputTextFile {
 
   // A fixed-point field of `width` with `decimals` decimals (fields.h).
   void WriteFixed(double value, std::int32_t width, std::int32_t decimals) {
+    const std::string_view text = Fixed(value, width, decimals);
+    Append(text.data(), text.size());
+  }
+
+  // The bytes of a fixed-point field (fields.h), valid until the next call.
+  std::string_view Fixed(double value, std::int32_t width, std::int32_t decimals) {
     const std::uint64_t bits = std::bit_cast<std::uint64_t>(value);
     const FixedText& entry = fixed_[FixedSlot(bits, width, decimals)];
     if (entry.Length != 0 && entry.Bits == bits && entry.Width == width &&
         entry.Decimals == decimals) {
-      Append(entry.Text, entry.Length);
-    } else {
-      WriteNewFixed(value, width, decimals);
+      return std::string_view(entry.Text, entry.Length);
     }
+    return NewFixed(value, width, decimals);
   }
 
   // CR LF.
@@ -128,10 +133,22 @@ class OutputTextFile {
     }
   }
   void AppendAcrossBatches(const char* bytes, std::size_t size);
-  // memcpy, with the short copies of single fields done in place.
+  // memcpy, with the short copies of fields and fixed texts done in place.
   static void CopyBytes(char* to, const char* from, std::size_t size) {
-    if (size > 16) {
+    if (size > 64) {
       std::memcpy(to, from, size);
+    } else if (size >= 16) {
+      // Up to four copies of 16 bytes, the last ones overlapping.
+      const std::size_t half = size / 2 >= 16 ? size - 32 : 0;
+      char chunks[4][16];
+      std::memcpy(chunks[0], from, 16);
+      std::memcpy(chunks[1], from + (size >= 32 ? 16 : 0), 16);
+      std::memcpy(chunks[2], from + half, 16);
+      std::memcpy(chunks[3], from + size - 16, 16);
+      std::memcpy(to, chunks[0], 16);
+      std::memcpy(to + (size >= 32 ? 16 : 0), chunks[1], 16);
+      std::memcpy(to + half, chunks[2], 16);
+      std::memcpy(to + size - 16, chunks[3], 16);
     } else if (size >= 8) {
       std::uint64_t head, tail;
       std::memcpy(&head, from, 8);
@@ -167,11 +184,25 @@ class OutputTextFile {
   };
   static bool SameText(std::u16string_view a, std::u16string_view b) {
     if (a.size() != b.size()) return false;
-    if (a.size() > 4) return std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
-    for (std::size_t i = 0; i < a.size(); ++i) {
-      if (a[i] != b[i]) return false;
+    if (a.size() > 32) return std::memcmp(a.data(), b.data(), a.size() * sizeof(char16_t)) == 0;
+    // Eight bytes at a time, the last word overlapping.
+    const std::size_t bytes = a.size() * sizeof(char16_t);
+    const char* x = reinterpret_cast<const char*>(a.data());
+    const char* y = reinterpret_cast<const char*>(b.data());
+    if (bytes < 8) {
+      for (std::size_t i = 0; i < a.size(); ++i) {
+        if (a[i] != b[i]) return false;
+      }
+      return true;
     }
-    return true;
+    std::uint64_t difference = 0;
+    for (std::size_t i = 0; i + 8 <= bytes; i += 8) difference |= Word(x + i) ^ Word(y + i);
+    return (difference | (Word(x + bytes - 8) ^ Word(y + bytes - 8))) == 0;
+  }
+  static std::uint64_t Word(const char* bytes) {
+    std::uint64_t word;
+    std::memcpy(&word, bytes, 8);
+    return word;
   }
   static std::size_t TextSlot(std::u16string_view text) {
     return (text.size() * 31 + (text.empty() ? 0 : text[0])) % TextSlots;
@@ -179,7 +210,7 @@ class OutputTextFile {
   void WriteNewText(std::u16string_view text);
   const std::string& EncodeNewText(std::u16string_view text);
   static constexpr std::size_t TextSlots = 16;
-  static constexpr std::size_t FixedSlots = 4096;
+  static constexpr std::size_t FixedSlots = 16384;
   static constexpr std::size_t MaxCachedFixed = 23;
 
   FileSystem& files_;
@@ -203,13 +234,14 @@ class OutputTextFile {
     std::uint8_t Length = 0;  // 0: empty
     char Text[MaxCachedFixed];
   };
+  std::array<char, MaxFieldText> longFixed_;  // a field too long for the memo
   static std::size_t FixedSlot(std::uint64_t bits, std::int32_t width, std::int32_t decimals) {
     const std::uint64_t hash = (bits ^ (bits >> 31) ^ static_cast<std::uint64_t>(width) ^
                                 (static_cast<std::uint64_t>(decimals) << 8)) *
                                0x9E3779B97F4A7C15u;
-    return static_cast<std::size_t>(hash >> 52);  // FixedSlots entries
+    return static_cast<std::size_t>(hash >> 50);  // FixedSlots entries
   }
-  void WriteNewFixed(double value, std::int32_t width, std::int32_t decimals);
+  std::string_view NewFixed(double value, std::int32_t width, std::int32_t decimals);
   std::unique_ptr<FixedText[]> fixed_;
 };
 

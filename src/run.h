@@ -31,8 +31,7 @@ struct RunState {
   JobList InputJobs{};
   JobList PermutationJobs{};
   InputTextFile InputFile;
-  BlockFirstLine FirstLine;  // the text of the last block, reused where it repeats
-  BlockRows Rows;
+  BlockText Block;  // the text of the last block, reused where it repeats
 };
 
 // Runs ordplan in the current directory: creates (or empties) ordplan.prn, reads ordplan.txt,
