@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
 
 #include "code_page.h"
 #include "memory_file_system.h"
@@ -187,6 +189,146 @@ TEST(MeanAndRms, QuotientsWithA64BitSignificand) {
   EXPECT_TRUE(std::signbit(RmsTardiness(0, -2)));
   EXPECT_THROW(MeanTardiness(0, 0), RunFailure);
   EXPECT_THROW(RmsTardiness(-1, 1), RunFailure);
+}
+
+}  // namespace
+}  // namespace ordplan
+
+namespace ordplan {
+namespace {
+
+// The report of a whole run written the plain way: every field through the writer's field
+// kinds, the fixed-point fields step by step, the orders enumerated with std::next_permutation
+// over input positions. The program's report must equal it byte for byte.
+std::string PlainReport(const std::vector<Job>& input) {
+  MemoryFileSystem files;
+  PendingIoResult pending;
+  OutputTextFile report(files, Windows1250(), pending);
+  report.Bind(u"plain");
+  report.Create();
+  auto fixed = [&](double value) {
+    char field[MaxFieldText];
+    report.WriteBytes(std::string_view(field, FormatFixedStepByStep(value, 8, 3, field)));
+  };
+  double bestMean = InitialBest, bestRms = InitialBest;
+  std::int32_t bestMeanSequence = 0, bestRmsSequence = 0;
+  auto block = [&](const char16_t* label, std::int32_t number, std::vector<Job> jobs) {
+    report.WriteText(label);
+    report.WriteText(u"[");
+    report.WriteInteger(std::int64_t{number}, 0);
+    report.WriteText(u"]:");
+    for (const Job& job : jobs) report.WriteChar(job.Label, 0);
+    report.WriteLineEnd();
+    report.WriteText(ColumnHeader);
+    report.WriteLineEnd();
+    Int128 completion = 0;
+    double sum = 0, sumOfSquares = 0;
+    for (Job& job : jobs) {
+      completion += job.ProcessingTime;
+      const Int128 tardiness = completion > job.DueDate ? completion - job.DueDate : 0;
+      const Int128 square = tardiness * tardiness;
+      sum += static_cast<double>(tardiness);
+      sumOfSquares += static_cast<double>(square);
+      report.WriteChar(job.Label, 3);
+      report.WriteInteger(std::int64_t{job.ProcessingTime}, 10);
+      report.WriteInteger(std::int64_t{job.DueDate}, 10);
+      char field[MaxFieldText];
+      report.WriteBytes(
+          std::string_view(field, FormatFixedStepByStep(job.CriticalRatio, 10, 3, field)));
+      report.WriteInteger(completion, 10);
+      report.WriteInteger(tardiness, 10);
+      report.WriteInteger(square, 10);
+      report.WriteLineEnd();
+    }
+    const long double n = static_cast<long double>(jobs.size());
+    const double mean = static_cast<double>(static_cast<long double>(sum) / n);
+    const double rms = static_cast<double>(std::sqrt(static_cast<long double>(sumOfSquares) / n));
+    if (mean < bestMean) bestMean = mean, bestMeanSequence = number;
+    if (rms < bestRms) bestRms = rms, bestRmsSequence = number;
+    report.WriteText(u"celkove zpozdeni:");
+    fixed(mean);
+    report.WriteText(u"  kva. odchylka:");
+    fixed(rms);
+    report.WriteLineEnd();
+  };
+  block(u"Zadany vektor", static_cast<std::int32_t>(input.size()), input);
+  bestMean = bestRms = InitialBest;
+  bestMeanSequence = bestRmsSequence = 0;
+  std::vector<std::size_t> order(input.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::int32_t number = 1;
+  do {
+    std::vector<Job> jobs;
+    for (std::size_t i : order) jobs.push_back(input[i]);
+    block(u"P", number++, jobs);
+  } while (std::next_permutation(order.begin(), order.end()));
+  report.WriteText(u" Min. zpozdeni:");
+  fixed(bestMean);
+  report.WriteText(u" pro ");
+  report.WriteInteger(std::int64_t{bestMeanSequence}, 0);
+  report.WriteText(u".permutaci");
+  report.WriteLineEnd();
+  report.WriteText(u" Min. kv.zpozdeni:");
+  fixed(bestRms);
+  report.WriteText(u" pro ");
+  report.WriteInteger(std::int64_t{bestRmsSequence}, 0);
+  report.WriteText(u".permutaci");
+  report.WriteLineEnd();
+  report.Close();
+  return files.Files[u"plain"];
+}
+
+TEST(WholeReport, EqualsThePlainRenderingOfEveryField) {
+  std::mt19937 random(20261211);
+  auto time = [&]() -> std::int32_t {
+    switch (random() % 8) {
+      case 0:  // anything in 32 bits
+        return static_cast<std::int32_t>(random());
+      case 1:
+        return -static_cast<std::int32_t>(random() % 100);
+      case 2:
+        return static_cast<std::int32_t>(random() % 100000);
+      default:
+        return static_cast<std::int32_t>(random() % 60);
+    }
+  };
+  for (int run = 0; run < 300; ++run) {
+    const std::size_t count = run < 250 ? 1 + random() % 5 : 6 + random() % 2;
+    // One run in three has jobs that differ only in their times, all with the same label and
+    // critical ratio, so that different jobs often finish at the same time at one position.
+    const bool alike = run % 3 == 0;
+    std::vector<Job> jobs;
+    std::string input = std::to_string(count) + "\r\n";
+    for (std::size_t i = 0; i < count; ++i) {
+      Job job{};
+      unsigned char label;
+      do label = static_cast<unsigned char>(random());
+      while (label == '\n' || label == 0x1A);
+      if (alike) label = 'A';
+      ASSERT_TRUE(Windows1250().DecodeCharacter(std::span(&label, 1), job.Label));
+      do job.ProcessingTime = time();
+      while (job.ProcessingTime == 0);
+      job.DueDate = time();
+      if (alike) {
+        job.ProcessingTime = 1 + static_cast<std::int32_t>(random() % 3);
+        job.DueDate = 2 * job.ProcessingTime;
+      }
+      job.CriticalRatio = CriticalRatio(job.DueDate, job.ProcessingTime);
+      jobs.push_back(job);
+      input.push_back(static_cast<char>(label));
+      for (std::int32_t value : {job.ProcessingTime, job.DueDate}) {
+        input.push_back(' ');
+        input.append(std::to_string(value));
+      }
+      input.append("\r\n");
+    }
+    SCOPED_TRACE(input);
+    MemoryFileSystem files;
+    files.Files[u"ordplan.txt"] = input;
+    auto state = std::make_unique<RunState>(files, Windows1250());
+    ASSERT_NO_THROW(ordplan::Run(*state));
+    ASSERT_EQ(files.Files[u"ordplan.prn"], PlainReport(jobs));
+  }
 }
 
 }  // namespace
