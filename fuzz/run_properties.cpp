@@ -75,9 +75,22 @@ std::uint64_t Factorial(std::int32_t n) {
   return product;
 }
 
-// The report of a complete run ends with the two summary lines; each names a permutation that
-// exists, and a permutation 0 (none beat the initial best) shows the initial best.
-std::string CheckSummary(const std::string& report, std::int32_t count) {
+// The report of a complete run starts with the block of the given order, has a block for
+// each of the count! permutations and ends with the two summary lines; each names a
+// permutation that exists, and a permutation 0 (none beat the initial best) shows the initial
+// best.
+std::string CheckCompleteReport(const std::string& report, std::int32_t count) {
+  if (!report.starts_with("Zadany vektor[" + std::to_string(count) + "]:")) {
+    return "the report does not start with the block of the given order";
+  }
+  const std::uint64_t permutations = count > 0 ? Factorial(count) : 0;
+  if (permutations > 0 &&
+      report.find("\r\nP[" + std::to_string(permutations) + "]:") == std::string::npos) {
+    return "no block of the last permutation " + std::to_string(permutations);
+  }
+  if (report.find("\r\nP[" + std::to_string(permutations + 1) + "]:") != std::string::npos) {
+    return "a block beyond the last permutation " + std::to_string(permutations);
+  }
   const std::size_t second = report.rfind(" Min. kv.zpozdeni:");
   const std::size_t first =
       second == std::string::npos ? std::string::npos : report.rfind(" Min. zpozdeni:", second);
@@ -90,7 +103,6 @@ std::string CheckSummary(const std::string& report, std::int32_t count) {
       !TakeSummaryLine(rest, " Min. kv.zpozdeni:", rms) || !rest.empty()) {
     return "malformed summary lines: " + report.substr(first);
   }
-  const std::uint64_t permutations = count > 0 ? Factorial(count) : 0;
   for (const SummaryLine* line : {&mean, &rms}) {
     if (line->Permutation > permutations) {
       return "the summary names permutation " + std::to_string(line->Permutation) + " of " +
@@ -267,7 +279,7 @@ std::string CheckOutcome(const FuzzCase& fuzzCase, const RunOutcome& outcome,
     if (count == 0 || count > MaxJobs) {
       return "a job count of " + std::to_string(count) + " succeeded";
     }
-    return CheckSummary(outcome.Report, count);
+    return CheckCompleteReport(outcome.Report, count);
   }
   if (outcome.Report.size() % 128 != 0) {
     return "after a failure the report is " + std::to_string(outcome.Report.size()) +
