@@ -171,24 +171,30 @@ void BlockText::SetRowAnew(OutputTextFile& report, std::int32_t position, const 
       static_cast<std::uint64_t>(static_cast<std::uint32_t>(job.DueDate)) ^ job.Label;
   CachedRow& cached = rowCache_[(hash ^ (hash >> 29)) & (RowCacheSize - 1)];
   std::size_t length;
-  if (cached.Length != 0 && cached.Key == key) {
+  if (cached.Length != 0 && cached.Key == key) [[likely]] {
     length = cached.Length;
     std::memcpy(out, cached.Text, MaxCachedRow);
   } else {
-    char row[MaxRowText + 64];
-    length = FormatRow(report, job, row);
-    std::memcpy(out, row, length);
-    if (length <= MaxCachedRow) {
-      cached.Key = key;
-      cached.Length = static_cast<std::uint8_t>(length);
-      std::memcpy(cached.Text, row, length);
-    }
+    length = FormatRowInto(report, job, cached, out);
   }
   out[length] = '\r';
   out[length + 1] = '\n';
   rowKeys_[k] = key;
   rowStart_[k + 1] = static_cast<std::uint32_t>(rowStart_[k] + length + 2);
   keptRows_ = position;
+}
+
+std::size_t BlockText::FormatRowInto(OutputTextFile& report, const Job& job, CachedRow& cached,
+                                     char* out) {
+  char row[MaxRowText + 64];
+  const std::size_t length = FormatRow(report, job, row);
+  std::memcpy(out, row, length);
+  if (length <= MaxCachedRow) {
+    cached.Key = KeyOf(job);
+    cached.Length = static_cast<std::uint8_t>(length);
+    std::memcpy(cached.Text, row, length);
+  }
+  return length;
 }
 
 void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs, std::int32_t& counter,

@@ -95,6 +95,10 @@ class BlockText {
   bool CountOn();
   // Writes the row of `job` at `out` (room for MaxRowText plus scratch); returns its length.
   static std::size_t FormatRow(OutputTextFile& report, const Job& job, char* out);
+  struct CachedRow;
+  // Formats the row of `job` to `out` and keeps it in `cached`; returns its length.
+  [[gnu::noinline]] static std::size_t FormatRowInto(OutputTextFile& report, const Job& job,
+                                                     CachedRow& cached, char* out);
 
   // Longest texts: a label written as more than MaxLabelText bytes is cut (the program's
   // labels are "Zadany vektor" and "P"); a row holds a label of up to 13 bytes, two 32-bit
