@@ -97,8 +97,11 @@ TEST(FuzzInputs, BrokenOutcomesAreCaught) {
     RunOutcome outcome;
     const RunOutcome* reference;
   };
-  RunOutcome noSummary = good, wrongPermutation = good, partBlock = failed, message = failed,
-             text = failed, kind = failed, wrongCut = cut, createdAnyway = good;
+  RunOutcome noGivenOrder = good, lastBlockMissing = good, noSummary = good,
+             wrongPermutation = good, partBlock = failed, message = failed, text = failed,
+             kind = failed, wrongCut = cut, createdAnyway = good;
+  noGivenOrder.Report.erase(0, noGivenOrder.Report.find("P[1]:"));
+  lastBlockMissing.Report.replace(lastBlockMissing.Report.find("P[6]:"), 5, "P[5]:");
   noSummary.Report.resize(noSummary.Report.rfind(" Min. zpozdeni:"));
   wrongPermutation.Report.replace(wrongPermutation.Report.rfind(" pro 3."), 7, " pro 7.");
   partBlock.Report = std::string(200, 'x');
@@ -109,6 +112,8 @@ TEST(FuzzInputs, BrokenOutcomesAreCaught) {
   FuzzCase createFails = threeJobs;
   createFails.CreateError = 5;
   const Case cases[] = {
+      {"no block of the given order", threeJobs, noGivenOrder, nullptr},
+      {"no block of the last permutation", threeJobs, lastBlockMissing, nullptr},
       {"no summary lines", threeJobs, noSummary, nullptr},
       {"a permutation beyond 3!", threeJobs, wrongPermutation, nullptr},
       {"part of a block after a failure", zeroTime, partBlock, nullptr},
