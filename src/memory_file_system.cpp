@@ -12,6 +12,8 @@ class MemoryFile final : public OsFile {
   MemoryFile(MemoryFileSystem& system, std::string& content) : system_(system), content_(content) {}
 
   int Read(void* buffer, std::size_t size, std::size_t& got) override {
+    got = 0;
+    if (system_.ReadError != 0) return system_.ReadError;
     got = std::min(size, content_.size() - position_);
     std::memcpy(buffer, content_.data() + position_, got);
     position_ += got;

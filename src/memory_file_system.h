@@ -19,6 +19,7 @@ class MemoryFileSystem final : public FileSystem {
   // every write once this many more bytes have been written to the report (none when empty).
   int CreateError = 0;
   int OpenError = 0;
+  int ReadError = 0;  // of every read call
   std::optional<std::size_t> WriteFailsAfter;
   int WriteError = 28;
 

@@ -397,6 +397,19 @@ TEST(InputTextFile, OpenFailuresAreRecorded) {
   EXPECT_EQ(input.ReadInteger(), 0);
 }
 
+// A failed read records its error number and reads as the end of the file: the count is 0,
+// a label U+001A; the failure waits for the next check.
+TEST(InputTextFile, FailedReadActsAsTheEndOfTheFile) {
+  Reading reading("3\nA 1 2\n");
+  reading.files.ReadError = 5;
+  ReadJobCount(reading.input, reading.count);
+  EXPECT_EQ(reading.count, 0);
+  EXPECT_EQ(reading.pending.Code, 5);
+  reading.files.ReadError = 0;  // once at the end, always at the end
+  EXPECT_EQ(reading.input.ReadLabel(), u'\x1A');
+  EXPECT_EQ(reading.input.ReadInteger(), 0);
+}
+
 TEST(InputTextFile, LongInputsAreReadAcrossBuffers) {
   // Blanks far beyond one read, and a number whose text straddles two reads.
   std::string content = "1\nA" + std::string(200000, ' ') + "7" + std::string(100000, '\t');
