@@ -77,8 +77,8 @@ bool BlockText::CountOn() {
 void BlockText::SetFirstLine(OutputTextFile& report, std::u16string_view label, std::int32_t number,
                              const JobList& jobs, std::int32_t count) {
   const std::size_t oldPrefix = prefixLength_;
-  const bool sameLabel = started_ && label.size() == label_.size() &&
-                         std::equal(label.begin(), label.end(), label_.begin());
+  bool sameLabel = started_ && label.size() == label_.size();
+  for (std::size_t i = 0; sameLabel && i < label.size(); ++i) sameLabel = label[i] == label_[i];
   if (!sameLabel || (number != number_ && !(number == number_ + 1 && CountOn()))) {
     StartFirstLine(report, label, number);
   }
@@ -128,18 +128,15 @@ std::string_view BlockText::LastLine(OutputTextFile& report, double mean, double
     rmsText_ = report.Encode(u"  kva. odchylka:"sv);
   }
   char* out = lastLine_.data();
-  std::memcpy(out, meanText_.data(), meanText_.size());
-  out += meanText_.size();
-  const std::string_view meanField = report.Fixed(mean, 8, 3);
-  std::memcpy(out, meanField.data(), meanField.size());
-  out += meanField.size();
-  std::memcpy(out, rmsText_.data(), rmsText_.size());
-  out += rmsText_.size();
-  const std::string_view rmsField = report.Fixed(rms, 8, 3);
-  std::memcpy(out, rmsField.data(), rmsField.size());
-  out += rmsField.size();
-  *out++ = '\r';
-  *out++ = '\n';
+  const auto put = [&out](std::string_view bytes) {
+    OutputTextFile::CopyBytes(out, bytes.data(), bytes.size());
+    out += bytes.size();
+  };
+  put(meanText_);
+  put(report.Fixed(mean, 8, 3));
+  put(rmsText_);
+  put(report.Fixed(rms, 8, 3));
+  put("\r\n");
   return std::string_view(lastLine_.data(), static_cast<std::size_t>(out - lastLine_.data()));
 }
 

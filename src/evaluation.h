@@ -139,7 +139,9 @@ class BlockText {
     std::uint8_t Length;  // 0: empty
     char Text[MaxCachedRow];
   };
-  static constexpr std::size_t RowCacheSize = 8192;  // a power of two
+  // A power of two. The caches stay small: the write of each batch reads it from the
+  // processor's cache, which larger caches would crowd out.
+  static constexpr std::size_t RowCacheSize = 2048;
   std::unique_ptr<CachedRow[]> rowCache_;
 };
 

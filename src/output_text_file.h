@@ -122,17 +122,6 @@ class OutputTextFile {
 
   bool IsOpen() const { return file_ != nullptr; }
 
- private:
-  void Append(const char* bytes, std::size_t size) {
-    if (size <= BatchSize - fill_) [[likely]] {
-      CopyBytes(batch_.get() + fill_, bytes, size);
-      fill_ += size;
-      if (fill_ == BatchSize) HandOver(BatchSize);
-    } else {
-      AppendAcrossBatches(bytes, size);
-    }
-  }
-  void AppendAcrossBatches(const char* bytes, std::size_t size);
   // memcpy, with the short copies of fields and fixed texts done in place.
   static void CopyBytes(char* to, const char* from, std::size_t size) {
     if (size > 64) {
@@ -167,6 +156,18 @@ class OutputTextFile {
       to[size - 1] = from[size - 1];
     }
   }
+
+ private:
+  void Append(const char* bytes, std::size_t size) {
+    if (size <= BatchSize - fill_) [[likely]] {
+      CopyBytes(batch_.get() + fill_, bytes, size);
+      fill_ += size;
+      if (fill_ == BatchSize) HandOver(BatchSize);
+    } else {
+      AppendAcrossBatches(bytes, size);
+    }
+  }
+  void AppendAcrossBatches(const char* bytes, std::size_t size);
   // Hands the first `size` bytes of the batch to the operating system and keeps the rest.
   void HandOver(std::size_t size);
 
@@ -210,7 +211,7 @@ class OutputTextFile {
   void WriteNewText(std::u16string_view text);
   const std::string& EncodeNewText(std::u16string_view text);
   static constexpr std::size_t TextSlots = 16;
-  static constexpr std::size_t FixedSlots = 16384;
+  static constexpr std::size_t FixedSlots = 2048;
   static constexpr std::size_t MaxCachedFixed = 23;
 
   FileSystem& files_;
@@ -239,7 +240,7 @@ class OutputTextFile {
     const std::uint64_t hash = (bits ^ (bits >> 31) ^ static_cast<std::uint64_t>(width) ^
                                 (static_cast<std::uint64_t>(decimals) << 8)) *
                                0x9E3779B97F4A7C15u;
-    return static_cast<std::size_t>(hash >> 50);  // FixedSlots entries
+    return static_cast<std::size_t>(hash >> 53);  // FixedSlots entries
   }
   std::string_view NewFixed(double value, std::int32_t width, std::int32_t decimals);
   std::unique_ptr<FixedText[]> fixed_;

@@ -124,7 +124,12 @@ class PosixFileSystem final : public FileSystem {
     // system would let write it.
     if ((status.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0) return ErrorAccessDenied;
     if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) return MapError(errno);
-    if (S_ISREG(status.st_mode) && ::ftruncate(descriptor, 0) != 0) return MapError(errno);
+    // Only a file that holds something is truncated: ext4 treats a truncation to length 0 as
+    // a rewrite of the file and forces all of it to disk when it is closed, which would cost
+    // a large new report its writing time again.
+    if (S_ISREG(status.st_mode) && status.st_size > 0 && ::ftruncate(descriptor, 0) != 0) {
+      return MapError(errno);
+    }
     file = std::move(opened);
     return 0;
   }
