@@ -157,8 +157,35 @@ std::size_t BlockText::FormatRow(OutputTextFile& report, const Job& job, char* o
   return static_cast<std::size_t>(end - out);
 }
 
-void BlockText::SetRowAnew(OutputTextFile& report, std::int32_t position, const Job& job) {
-  // This row and every row after it are written anew.
+std::int32_t BlockText::TakeOverRows(JobList& jobs, std::int32_t count, std::int64_t& completion,
+                                     double& sumTardiness, double& sumSquaredTardiness) {
+  const std::int32_t last = std::min(count, keptRows_);
+  std::int32_t k = 0;
+  while (k < last) {
+    const KeptRow& kept = rows_[static_cast<std::size_t>(k) + 1];
+    Job& job = jobs[k + 1];
+    if (kept.Key.ProcessingTime != job.ProcessingTime || kept.Key.DueDate != job.DueDate ||
+        kept.Key.Label != job.Label ||
+        kept.Key.CriticalRatioBits != std::bit_cast<std::uint64_t>(job.CriticalRatio)) {
+      break;
+    }
+    job.Completion = kept.Key.Completion;
+    job.Tardiness = kept.Tardiness;
+    job.SquaredTardiness = kept.SquaredTardiness;
+    ++k;
+  }
+  if (k > 0) {
+    const KeptRow& kept = rows_[static_cast<std::size_t>(k)];
+    completion = kept.Key.Completion;
+    sumTardiness = kept.SumTardiness;
+    sumSquaredTardiness = kept.SumSquaredTardiness;
+  }
+  keptRows_ = k;  // the rows after them are set anew
+  return k;
+}
+
+void BlockText::SetRow(OutputTextFile& report, std::int32_t position, const Job& job,
+                       double sumTardiness, double sumSquaredTardiness) {
   const RowKey key = KeyOf(job);
   const std::size_t k = static_cast<std::size_t>(position);
   char* out = text_.data() + rowStart_[k];
@@ -176,7 +203,7 @@ void BlockText::SetRowAnew(OutputTextFile& report, std::int32_t position, const 
   }
   out[length] = '\r';
   out[length + 1] = '\n';
-  rowKeys_[k] = key;
+  rows_[k] = KeptRow{key, job.Tardiness, job.SquaredTardiness, sumTardiness, sumSquaredTardiness};
   rowStart_[k + 1] = static_cast<std::uint32_t>(rowStart_[k] + length + 2);
   keptRows_ = position;
 }
@@ -207,10 +234,14 @@ void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs, std
   const std::int32_t sequence = counter;
   ++counter;
 
+  // The first jobs may stand where they stood in the previous block: BlockText takes over
+  // their values and rows, and the evaluation goes on from the first job that differs.
   std::int64_t completion = 0;
   double sumTardiness = 0;
   double sumSquaredTardiness = 0;
-  for (std::int32_t k = 1; k <= n; ++k) {
+  const std::int32_t same =
+      run.Block.TakeOverRows(jobs, n, completion, sumTardiness, sumSquaredTardiness);
+  for (std::int32_t k = same + 1; k <= n; ++k) {
     Job& job = jobs[k];
     completion += job.ProcessingTime;
     job.Completion = completion;
@@ -218,7 +249,7 @@ void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs, std
     job.SquaredTardiness = Square(job.Tardiness);
     sumTardiness += static_cast<double>(job.Tardiness);
     sumSquaredTardiness += NearestDouble(job.SquaredTardiness);
-    run.Block.SetRow(report, k, job);
+    run.Block.SetRow(report, k, job, sumTardiness, sumSquaredTardiness);
   }
   report.WriteBytes(run.Block.Lines(n));
   CheckIo(pending);

@@ -54,18 +54,17 @@ class BlockText {
   void SetFirstLine(OutputTextFile& report, std::u16string_view label, std::int32_t number,
                     const JobList& jobs, std::int32_t count);
 
-  // Sets row `position` for `job`, whose computed fields are filled in. The rows of a block
-  // are set in order from position 1, after the first line.
-  void SetRow(OutputTextFile& report, std::int32_t position, const Job& job) {
-    const RowKey& kept = rowKeys_[static_cast<std::size_t>(position)];
-    if (position <= keptRows_ && kept.Completion == job.Completion &&
-        kept.ProcessingTime == job.ProcessingTime && kept.DueDate == job.DueDate &&
-        kept.Label == job.Label &&
-        kept.CriticalRatioBits == std::bit_cast<std::uint64_t>(job.CriticalRatio)) {
-      return;  // as in the previous block
-    }
-    SetRowAnew(report, position, job);
-  }
+  // Takes over the rows of the previous block whose jobs are the same, at the same positions,
+  // from position 1 on: they finish at the same times, so their computed fields and rows are
+  // the same. Fills in the computed fields of those jobs of `jobs`, sets `completion` and the
+  // two sums to their values after the last of them, and returns how many there are.
+  std::int32_t TakeOverRows(JobList& jobs, std::int32_t count, std::int64_t& completion,
+                            double& sumTardiness, double& sumSquaredTardiness);
+
+  // Sets row `position` for `job`, whose computed fields are filled in, with the two sums up
+  // to and including it. After the rows taken over, the rows of a block are set in order.
+  void SetRow(OutputTextFile& report, std::int32_t position, const Job& job, double sumTardiness,
+              double sumSquaredTardiness);
 
   // The last line of a block, with its line end: "celkove zpozdeni:", the mean as a
   // fixed-point field of width 8 with 3 decimals, "  kva. odchylka:", the root-mean-square
@@ -88,7 +87,6 @@ class BlockText {
     bool operator==(const RowKey&) const = default;
   };
   static RowKey KeyOf(const Job& job);
-  void SetRowAnew(OutputTextFile& report, std::int32_t position, const Job& job);
   // Writes the part of the first line up to and including "]:".
   void StartFirstLine(OutputTextFile& report, std::u16string_view label, std::int32_t number);
   // Adds one to the number in place; false when that needs another digit.
@@ -120,8 +118,15 @@ class BlockText {
   std::int32_t labelCount_ = -1;
 
   // The rows: row k spans rowStart_[k] to rowStart_[k + 1]; rows 1 to keptRows_ hold this or
-  // the previous block's rows.
-  std::array<RowKey, MaxJobs + 2> rowKeys_{};
+  // the previous block's rows, with their jobs' values and the sums up to them.
+  struct KeptRow {
+    RowKey Key;
+    std::int64_t Tardiness;
+    Int128 SquaredTardiness;
+    double SumTardiness;
+    double SumSquaredTardiness;
+  };
+  std::array<KeptRow, MaxJobs + 2> rows_{};
   std::array<std::uint32_t, MaxJobs + 2> rowStart_{};
   std::int32_t keptRows_ = 0;
 
