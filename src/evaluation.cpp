@@ -75,27 +75,25 @@ bool BlockText::CountOn() {
 }
 
 void BlockText::SetFirstLine(OutputTextFile& report, std::u16string_view label, std::int32_t number,
-                             const JobList& jobs, std::int32_t count) {
+                             const JobList& jobs, std::int32_t count, std::int32_t same) {
   const std::size_t oldPrefix = prefixLength_;
   bool sameLabel = started_ && label.size() == label_.size();
   for (std::size_t i = 0; sameLabel && i < label.size(); ++i) sameLabel = label[i] == label_[i];
   if (!sameLabel || (number != number_ && !(number == number_ + 1 && CountOn()))) {
     StartFirstLine(report, label, number);
   }
-  // The labels are kept up to the first one that changed, while the part before them keeps
-  // its length.
+  // The labels of the jobs taken over are in place while the part before them keeps its
+  // length.
   const std::int32_t labels = std::max(count, 0);
   std::int32_t k = 1;
   if (prefixLength_ == oldPrefix && labels == labelCount_) {
-    while (k <= labels && jobs[k].Label == labels_[static_cast<std::size_t>(k)]) ++k;
-    if (k > labels) return;
+    k = same + 1;
   } else {
     labelStart_[1] = prefixLength_;
   }
   char* out = text_.data() + labelStart_[static_cast<std::size_t>(k)];
   for (; k <= labels; ++k) {
-    const char16_t character = jobs[k].Label;
-    const std::string_view bytes = report.Encode(character);
+    const std::string_view bytes = report.Encode(jobs[k].Label);
     if (bytes.size() == 1) {
       *out++ = bytes[0];
     } else {
@@ -103,22 +101,20 @@ void BlockText::SetFirstLine(OutputTextFile& report, std::u16string_view label, 
       std::memcpy(out, bytes.data(), size);
       out += size;
     }
-    labels_[static_cast<std::size_t>(k)] = character;
     labelStart_[static_cast<std::size_t>(k) + 1] = static_cast<std::size_t>(out - text_.data());
   }
   labelCount_ = labels;
   *out++ = '\r';
   *out++ = '\n';
   if (static_cast<std::size_t>(out - text_.data()) != headerStart_) {
-    // The first line changed its length: the header and the rows move.
+    // The first line changed its length: the header line moves.
     headerStart_ = static_cast<std::size_t>(out - text_.data());
     const std::string_view header = report.Encode(ColumnHeader);
     std::memcpy(out, header.data(), header.size());
     out += header.size();
     *out++ = '\r';
     *out++ = '\n';
-    rowStart_[1] = static_cast<std::uint32_t>(out - text_.data());
-    keptRows_ = 0;
+    headerEnd_ = static_cast<std::size_t>(out - text_.data());
   }
 }
 
@@ -188,7 +184,7 @@ void BlockText::SetRow(OutputTextFile& report, std::int32_t position, const Job&
                        double sumTardiness, double sumSquaredTardiness) {
   const RowKey key = KeyOf(job);
   const std::size_t k = static_cast<std::size_t>(position);
-  char* out = text_.data() + rowStart_[k];
+  char* out = rowsText_.data() + rowStart_[k];
   const std::uint64_t hash =
       (static_cast<std::uint64_t>(job.Completion) * 0x9E3779B97F4A7C15u) ^
       (static_cast<std::uint64_t>(static_cast<std::uint32_t>(job.ProcessingTime)) << 20) ^
@@ -228,19 +224,19 @@ void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs, std
   const std::int32_t n = count;
 
   // Lines 1 to n + 2 are built on the previous block's text (BlockText) and go to the report
-  // as one piece once the rows are known. Nothing reaches the file within the piece, so one
-  // check after it raises a failure where checks after each of its lines would.
-  run.Block.SetFirstLine(report, label, counter, jobs, n);
-  const std::int32_t sequence = counter;
-  ++counter;
-
-  // The first jobs may stand where they stood in the previous block: BlockText takes over
-  // their values and rows, and the evaluation goes on from the first job that differs.
+  // once the rows are known. Nothing reaches the file in between, so one check after them
+  // raises a failure where checks after each of their lines would. The first jobs may stand
+  // where they stood in the previous block: BlockText takes over their values, labels and
+  // rows, and the evaluation goes on from the first job that differs.
   std::int64_t completion = 0;
   double sumTardiness = 0;
   double sumSquaredTardiness = 0;
   const std::int32_t same =
       run.Block.TakeOverRows(jobs, n, completion, sumTardiness, sumSquaredTardiness);
+  run.Block.SetFirstLine(report, label, counter, jobs, n, same);
+  const std::int32_t sequence = counter;
+  ++counter;
+
   for (std::int32_t k = same + 1; k <= n; ++k) {
     Job& job = jobs[k];
     completion += job.ProcessingTime;
@@ -251,7 +247,8 @@ void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs, std
     sumSquaredTardiness += NearestDouble(job.SquaredTardiness);
     run.Block.SetRow(report, k, job, sumTardiness, sumSquaredTardiness);
   }
-  report.WriteBytes(run.Block.Lines(n));
+  report.WriteBytes(run.Block.FirstLines());
+  report.WriteBytes(run.Block.Rows(n));
   CheckIo(pending);
 
   const double mean = MeanTardiness(sumTardiness, n);

@@ -50,9 +50,9 @@ class BlockText {
   BlockText();
 
   // Sets the first line: the label, "[", the block's number, "]:" and the labels of the
-  // first `count` jobs.
+  // first `count` jobs, of which the first `same` were taken over (TakeOverRows).
   void SetFirstLine(OutputTextFile& report, std::u16string_view label, std::int32_t number,
-                    const JobList& jobs, std::int32_t count);
+                    const JobList& jobs, std::int32_t count, std::int32_t same);
 
   // Takes over the rows of the previous block whose jobs are the same, at the same positions,
   // from position 1 on: they finish at the same times, so their computed fields and rows are
@@ -71,10 +71,13 @@ class BlockText {
   // likewise.
   std::string_view LastLine(OutputTextFile& report, double mean, double rms);
 
-  // Lines 1 to `count` + 2 as set for this block.
-  std::string_view Lines(std::int32_t count) const {
-    return std::string_view(
-        text_.data(), count > 0 ? rowStart_[static_cast<std::size_t>(count) + 1] : rowStart_[1]);
+  // Lines 1 and 2 as set for this block: the first line and the column header line.
+  std::string_view FirstLines() const { return std::string_view(text_.data(), headerEnd_); }
+
+  // Rows 1 to `count` as set for this block.
+  std::string_view Rows(std::int32_t count) const {
+    return std::string_view(rowsText_.data(),
+                            count > 0 ? rowStart_[static_cast<std::size_t>(count) + 1] : 0);
   }
 
  private:
@@ -113,7 +116,7 @@ class BlockText {
   std::size_t numberEnd_ = 0;
   std::size_t prefixLength_ = 0;  // up to and including "]:"
   std::size_t headerStart_ = 0;   // where the column header line starts
-  std::array<char16_t, MaxJobs + 1> labels_{};
+  std::size_t headerEnd_ = 0;
   std::array<std::size_t, MaxJobs + 2> labelStart_{};  // label k starts at labelStart_[k]
   std::int32_t labelCount_ = -1;
 
@@ -130,7 +133,8 @@ class BlockText {
   std::array<std::uint32_t, MaxJobs + 2> rowStart_{};
   std::int32_t keptRows_ = 0;
 
-  std::array<char, MaxFirstLine + 128 + MaxJobs * MaxRowText + 64> text_{};
+  std::array<char, MaxFirstLine + 128> text_{};
+  std::array<char, MaxJobs * MaxRowText + 64> rowsText_{};
 
   // The last line: its two texts in the code page, then room for the two fields.
   std::string meanText_;
