@@ -6,6 +6,24 @@ namespace ordplan {
 
 using namespace std::string_view_literals;
 
+namespace {
+
+// A summary line: `title`, the best value as a fixed-point field of width 8 with 3 decimals,
+// " pro ", the number of the permutation that reached it first, ".permutaci".
+void WriteSummaryLine(RunState& run, std::u16string_view title, double best,
+                      std::int32_t sequence) {
+  OutputTextFile& report = run.ReportFile;
+  report.WriteText(title);
+  report.WriteFixed(best, 8, 3);
+  report.WriteText(u" pro "sv);
+  report.WriteInteger(std::int64_t{sequence}, 0);
+  report.WriteText(u".permutaci"sv);
+  report.WriteLineEnd();
+  CheckIo(run.PendingIo);
+}
+
+}  // namespace
+
 void Run(RunState& run) {
   run.ReportFile.Bind(u"ordplan.prn");
   run.InputFile.Bind(u"ordplan.txt");
@@ -28,23 +46,10 @@ void Run(RunState& run) {
   SearchPermutations(run, 1, run.JobCount, run.InputJobs, run.PermutationJobs, run.SequenceNumber,
                      run.JobCount);
 
-  OutputTextFile& report = run.ReportFile;
-  report.WriteText(u" Min. zpozdeni:"sv);
-  report.WriteFixed(run.BestMeanTardiness, 8, 3);
-  report.WriteText(u" pro "sv);
-  report.WriteInteger(std::int64_t{run.BestMeanSequence}, 0);
-  report.WriteText(u".permutaci"sv);
-  report.WriteLineEnd();
-  CheckIo(run.PendingIo);
-  report.WriteText(u" Min. kv.zpozdeni:"sv);
-  report.WriteFixed(run.BestRmsTardiness, 8, 3);
-  report.WriteText(u" pro "sv);
-  report.WriteInteger(std::int64_t{run.BestRmsSequence}, 0);
-  report.WriteText(u".permutaci"sv);
-  report.WriteLineEnd();
-  CheckIo(run.PendingIo);
+  WriteSummaryLine(run, u" Min. zpozdeni:"sv, run.BestMeanTardiness, run.BestMeanSequence);
+  WriteSummaryLine(run, u" Min. kv.zpozdeni:"sv, run.BestRmsTardiness, run.BestRmsSequence);
 
-  report.Close();
+  run.ReportFile.Close();
   CheckIo(run.PendingIo);
   run.InputFile.Close();
   CheckIo(run.PendingIo);
