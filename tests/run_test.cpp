@@ -6,106 +6,49 @@
 #include <gtest/gtest.h>
 #include <sys/file.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
+
+#include "whole_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using whole_run::Outcome;
+using whole_run::ReadFile;
+using whole_run::Runs;
+using whole_run::WriteFile;
 
 std::vector<std::string> Command;  // the wrapper, then the executable
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary);
-  out << content;
-}
 
 std::string ModuleName() { return fs::path(Command.back()).filename().string(); }
 
 // The standard-error message of a failure of `kind` with `message`, the location masked.
 std::string FailureMessage(const std::string& kind, const std::string& message) {
-  return "Exception " + kind + " in module " + ModuleName() + " at ########.\r\n" + message +
-         ".\r\n\r\n";
+  return whole_run::FailureMessage(ModuleName(), kind, message);
 }
 
-struct Outcome {
-  int exitCode = -1;
-  std::string standardOutput;
-  std::string standardError;  // the eight location digits replaced by #
-};
-
 // A fresh directory in which to run the program once.
-class RunDirectory {
+class RunDirectory : public whole_run::RunDirectory {
  public:
-  RunDirectory() {
-    std::string pattern = (fs::temp_directory_path() / "ordplan-run-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~RunDirectory() {
-    std::error_code ignored;
-    fs::permissions(path_, fs::perms::owner_all, ignored);
-    fs::remove_all(path_, ignored);
-  }
-  const fs::path& Path() const { return path_; }
-  fs::path operator/(const char* name) const { return path_ / name; }
+  RunDirectory() : whole_run::RunDirectory("ordplan-run-") {}
 
   // Runs the program here; `fileSizeLimit` limits the size of the files it writes.
   Outcome Run(std::optional<rlim_t> fileSizeLimit = std::nullopt) const {
-    const fs::path out = path_.parent_path() / (path_.filename().string() + ".out");
-    const fs::path err = path_.parent_path() / (path_.filename().string() + ".err");
-    const pid_t child = ::fork();
-    if (child == 0) {
-      if (::chdir(path_.c_str()) != 0) ::_exit(125);
-      const int outFile = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      const int errFile = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-      ::dup2(outFile, 1);
-      ::dup2(errFile, 2);
+    return RunCommand(Command, -1, [fileSizeLimit] {
       if (fileSizeLimit) {
         const rlimit limit{*fileSizeLimit, *fileSizeLimit};
         ::setrlimit(RLIMIT_FSIZE, &limit);
       }
-      std::vector<char*> argv;
-      for (const std::string& word : Command) argv.push_back(const_cast<char*>(word.c_str()));
-      argv.push_back(nullptr);
-      ::execvp(argv[0], argv.data());
-      ::_exit(126);
-    }
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    Outcome outcome;
-    outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    outcome.standardOutput = ReadFile(out);
-    outcome.standardError =
-        std::regex_replace(ReadFile(err), std::regex(" at [0-9A-F]{8}\\."), " at ########.");
-    fs::remove(out);
-    fs::remove(err);
-    return outcome;
+    });
   }
-
-  std::string Report() const { return ReadFile(path_ / "ordplan.prn"); }
-
- private:
-  fs::path path_;
 };
-
-fs::path Runs() { return ORDPLAN_RUNS_DIR; }
 
 // Inputs whose reports are kept in tests/runs as NAME.txt and NAME.prn.
 TEST(WholeRun, GoldenReports) {

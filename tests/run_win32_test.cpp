@@ -8,119 +8,73 @@
 // ja_JP.UTF-8 932; the first and the last need their locales generated (localedef).
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <regex>
-#include <sstream>
+#include <functional>
 #include <string>
 #include <vector>
+
+#include "whole_run.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using whole_run::FailureMessage;
+using whole_run::Outcome;
+using whole_run::ReadFile;
+using whole_run::Runs;
+using whole_run::Wait;
+using whole_run::WriteFile;
 
 std::vector<std::string> Wrapper;
 fs::path Executable;
 fs::path Helper;
 
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream content;
-  content << in.rdbuf();
-  return content.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-  std::ofstream out(path, std::ios::binary);
-  out << content;
-}
-
-fs::path Runs() { return ORDPLAN_RUNS_DIR; }
-
-// The standard-error message of a failure in module `module` (the bytes that the message
-// shows), the location masked.
-std::string FailureMessage(const std::string& module, const std::string& kind,
-                           const std::string& message) {
-  return "Exception " + kind + " in module " + module + " at ########.\r\n" + message + ".\r\n\r\n";
-}
+// The standard-error message of a failure in ordplan.exe, the location masked.
 std::string FailureMessage(const std::string& kind, const std::string& message) {
   return FailureMessage("ordplan.exe", kind, message);
+}
+
+// The words that run `program` with `arguments` under the wrapper.
+std::vector<std::string> Command(const fs::path& program,
+                                 const std::vector<std::string>& arguments) {
+  std::vector<std::string> words = Wrapper;
+  words.push_back(program.string());
+  words.insert(words.end(), arguments.begin(), arguments.end());
+  return words;
+}
+
+// What sets LC_ALL=`locale` in a started program's environment.
+std::function<void()> SetLocale(const std::string& locale) {
+  return [locale] { ::setenv("LC_ALL", locale.c_str(), 1); };
 }
 
 // Starts `program` with `arguments` under the wrapper in `dir`, with LC_ALL=`locale` and the
 // given descriptors as its standard input, output and error.
 pid_t Start(const fs::path& program, const std::vector<std::string>& arguments, const fs::path& dir,
             const std::string& locale, int input, int output, int error) {
-  std::vector<std::string> words = Wrapper;
-  words.push_back(program.string());
-  words.insert(words.end(), arguments.begin(), arguments.end());
-  const pid_t child = ::fork();
-  if (child == 0) {
-    if (::chdir(dir.c_str()) != 0) ::_exit(125);
-    ::setenv("LC_ALL", locale.c_str(), 1);
-    ::dup2(input, 0);
-    ::dup2(output, 1);
-    ::dup2(error, 2);
-    std::vector<char*> argv;
-    for (std::string& word : words) argv.push_back(word.data());
-    argv.push_back(nullptr);
-    ::execvp(argv[0], argv.data());
-    ::_exit(126);
-  }
-  return child;
+  return whole_run::Start(Command(program, arguments), dir, {input, output, error},
+                          SetLocale(locale));
 }
-
-int Wait(pid_t child) {
-  int status = 0;
-  ::waitpid(child, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
-struct Outcome {
-  int exitCode = -1;
-  std::string standardOutput;
-  std::string standardError;  // the eight location digits replaced by #
-};
 
 // A fresh directory in which to run the program.
-class RunDirectory {
+class RunDirectory : public whole_run::RunDirectory {
  public:
-  RunDirectory() {
-    std::string pattern = (fs::temp_directory_path() / "ordplan-win32-XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
+  RunDirectory() : whole_run::RunDirectory("ordplan-win32-") {}
   ~RunDirectory() {
     std::error_code ignored;
-    for (const auto& entry : fs::recursive_directory_iterator(path_, ignored)) {
+    for (const auto& entry : fs::recursive_directory_iterator(Path(), ignored)) {
       fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
     }
-    fs::remove_all(path_, ignored);
   }
-  const fs::path& Path() const { return path_; }
-  fs::path operator/(const char* name) const { return path_ / name; }
 
   // Runs `program` (ordplan.exe unless another is given) here, under `locale`.
   Outcome Run(const std::string& locale, const fs::path& program = Executable) const {
-    const fs::path out = path_.parent_path() / (path_.filename().string() + ".out");
-    const fs::path err = path_.parent_path() / (path_.filename().string() + ".err");
     const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
-    const int output = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const int error = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    const pid_t child = Start(program, {}, path_, locale, input, output, error);
+    const Outcome outcome = RunCommand(Command(program, {}), input, SetLocale(locale));
     ::close(input);
-    ::close(output);
-    ::close(error);
-    Outcome outcome;
-    outcome.exitCode = Wait(child);
-    outcome.standardOutput = ReadFile(out);
-    outcome.standardError =
-        std::regex_replace(ReadFile(err), std::regex(" at [0-9A-F]{8}\\."), " at ########.");
-    fs::remove(out);
-    fs::remove(err);
     return outcome;
   }
 
@@ -128,15 +82,10 @@ class RunDirectory {
   int Help(const std::string& command, const std::string& name) const {
     const int devNull = ::open("/dev/null", O_RDWR | O_CLOEXEC);
     const int exitCode =
-        Wait(Start(Helper, {command, name}, path_, "C.UTF-8", devNull, devNull, devNull));
+        Wait(Start(Helper, {command, name}, Path(), "C.UTF-8", devNull, devNull, devNull));
     ::close(devNull);
     return exitCode;
   }
-
-  std::string Report() const { return ReadFile(path_ / "ordplan.prn"); }
-
- private:
-  fs::path path_;
 };
 
 // The helper holding a file of a run directory open for writing, as another program that
