@@ -66,6 +66,8 @@ class RunDirectory : public whole_run::RunDirectory {
   ~RunDirectory() {
     std::error_code ignored;
     for (const auto& entry : fs::recursive_directory_iterator(Path(), ignored)) {
+      // A link (such as one to /dev/full) is removed, never followed.
+      if (entry.is_symlink(ignored)) continue;
       fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
     }
   }
