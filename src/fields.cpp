@@ -183,38 +183,21 @@ std::size_t ExponentForm(bool negative, const char s[19], int k, int width, char
   return Align(text, length, width, out);
 }
 
-// The fixed-point text of |x| to three decimals when it can be decided from the exact binary
-// value alone. It differs from the step-by-step digits only where |x| * 1000 lies within the
-// error of those steps of a tie (x.5): the scaling and the first rounding move the value by
-// at most |x| * 2^-63 + 10^(k-17) / 2, below (q + 1) * 2^-55 + 2^-45 in units of 10^-3, where
-// q is the integer part of |x| * 1000. Farther from a tie, both give |x| * 1000 rounded to the
-// nearest integer. Returns false when it cannot decide.
+// The fixed-point text of |x| to three decimals when it can be decided without the steps. The
+// steps' digits differ from |x| * 1000 rounded to the nearest integer only within
+// (q + 1) * 2^-55 + 2^-45 of a tie (q the integer part of |x| * 1000): the scaling and the first
+// rounding move the value by at most |x| * 2^-63 + 10^(k-17) / 2. The double y = |x| * 1000 is
+// within y * 2^-52 of the exact product, so where y lies farther than both from a tie, the
+// digits are y rounded. Returns false when it cannot decide.
 bool FixedThreeDecimalsFast(double x, int width, char* out, std::size_t& length) {
-  std::uint64_t bits;
-  std::memcpy(&bits, &x, sizeof bits);
-  const bool negative = (bits >> 63) != 0;
-  const int biased = static_cast<int>((bits >> 52) & 0x7FF);
-  const std::uint64_t fraction = bits & ((std::uint64_t{1} << 52) - 1);
-  if (biased == 0x7FF || biased - 1023 >= 40) return false;  // not finite, or |x| >= 2^40
-
-  std::uint64_t thousandths = 0;  // |x| * 1000 rounded
-  if (biased != 0 || fraction != 0) {
-    const std::uint64_t m = biased == 0 ? fraction : fraction | (std::uint64_t{1} << 52);
-    const int shift = biased == 0 ? 1074 : 1075 - biased;   // |x| = m / 2^shift, shift > 0 here
-    const UInt128 scaled = static_cast<UInt128>(m) * 1000;  // below 2^63
-    if (shift < 128) {
-      const std::uint64_t q = static_cast<std::uint64_t>(scaled >> shift);
-      const UInt128 rest = scaled & ((static_cast<UInt128>(1) << shift) - 1);
-      const UInt128 half = static_cast<UInt128>(1) << (shift - 1);
-      const UInt128 distance = rest >= half ? rest - half : half - rest;
-      // distance / 2^shift must exceed (q + 1025) / 2^55.
-      const bool decided = shift <= 63
-                               ? (distance << 55) > (static_cast<UInt128>(q + 1025) << shift)
-                               : distance > (static_cast<UInt128>(1025) << (shift - 55));
-      if (!decided) return false;
-      thousandths = q + (rest > half ? 1 : 0);
-    }
-  }
+  const double a = std::fabs(x);
+  if (!(a < 0x1p40)) return false;  // not a number, infinite, or too large to decide here
+  const double y = a * 1000;
+  const std::uint64_t whole = static_cast<std::uint64_t>(y);  // y < 2^50: exact
+  const double part = y - static_cast<double>(whole);         // exact
+  if (!(std::fabs(part - 0.5) > y * 0x1p-51 + 0x1p-44)) return false;
+  const std::uint64_t thousandths = whole + (part > 0.5 ? 1 : 0);
+  const bool negative = std::signbit(x);
 
   FieldScratch scratch;
   char* begin = scratch.End - 3;
