@@ -172,13 +172,23 @@ class PosixProcess final : public Process {
   }
 };
 
+// Windows-1250, whose tables live in static storage: taking it allocates next to nothing.
+class FixedCodePage final : public CodePage {
+ public:
+  bool DecodeCharacter(std::span<const unsigned char> bytes, char16_t& unit) const override {
+    return Windows1250().DecodeCharacter(bytes, unit);
+  }
+  void Encode(std::u16string_view text, std::string& out) const override {
+    Windows1250().Encode(text, out);
+  }
+};
+
 }  // namespace
 
 SystemServices OpenSystemServices() {
   // A write beyond the file-size limit then fails with EFBIG, which the run reports.
   ::signal(SIGXFSZ, SIG_IGN);
-  return SystemServices{std::make_unique<PosixFileSystem>(),
-                        std::make_unique<SingleByteCodePage>(Windows1250()),
+  return SystemServices{std::make_unique<PosixFileSystem>(), std::make_unique<FixedCodePage>(),
                         std::make_unique<PosixProcess>()};
 }
 
