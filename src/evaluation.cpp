@@ -128,10 +128,13 @@ std::string_view BlockText::LastLine(OutputTextFile& report, double mean, double
     OutputTextFile::CopyBytes(out, bytes.data(), bytes.size());
     out += bytes.size();
   };
+  // The mean, a sum of tardiness over n, repeats from block to block and its text is kept;
+  // the root-mean-square seldom repeats and is formatted each time.
   put(meanText_);
   put(report.Fixed(mean, 8, 3));
   put(rmsText_);
-  put(report.Fixed(rms, 8, 3));
+  char rmsField[MaxFieldText];
+  put(std::string_view(rmsField, FormatFixed(rms, 8, 3, rmsField)));
   put("\r\n");
   return std::string_view(lastLine_.data(), static_cast<std::size_t>(out - lastLine_.data()));
 }
