@@ -17,9 +17,6 @@ class SingleByteCodePage final : public CodePage {
   bool DecodeCharacter(std::span<const unsigned char> bytes, char16_t& unit) const override;
   void Encode(std::u16string_view text, std::string& out) const override;
 
-  // The byte of one code unit, '?' where the code page has none.
-  unsigned char EncodeUnit(char16_t unit) const { return encode_[unit]; }
-
  private:
   std::array<char16_t, 256> decode_;
   std::array<unsigned char, 65536> encode_;
