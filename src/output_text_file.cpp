@@ -76,11 +76,6 @@ const std::string& OutputTextFile::EncodeNewText(std::u16string_view text) {
   return entry.Bytes;
 }
 
-void OutputTextFile::WriteNewText(std::u16string_view text) {
-  const std::string& bytes = EncodeNewText(text);
-  Append(bytes.data(), bytes.size());
-}
-
 std::size_t OutputTextFile::RenderChar(char16_t character, std::int32_t width, char* out) {
   const std::size_t padding =
       width > 1 ? static_cast<std::size_t>(std::min<std::int32_t>(width, MaxFieldWidth) - 1) : 0;

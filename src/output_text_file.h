@@ -45,20 +45,12 @@ class OutputTextFile {
   void Create();
 
   // A text, converted to the code page, with no padding.
-  void WriteText(std::u16string_view text) {
-    const EncodedText& entry = texts_[TextSlot(text)];
-    if (SameText(entry.Text, text)) {
-      Append(entry.Bytes.data(), entry.Bytes.size());
-    } else {
-      WriteNewText(text);
-    }
-  }
+  void WriteText(std::u16string_view text) { WriteBytes(Encode(text)); }
 
   // A character field: width - 1 spaces (none for widths 0 and 1), then the character.
   void WriteChar(char16_t character, std::int32_t width) {
-    const EncodedChar& entry = chars_[character & 0xFF];
-    if (width <= 1 && entry.Length != 0 && entry.Character == character) {
-      Append(entry.Bytes, entry.Length);
+    if (width <= 1) {
+      WriteBytes(Encode(character));
     } else {
       WriteCharField(character, width);
     }
@@ -208,7 +200,6 @@ class OutputTextFile {
   static std::size_t TextSlot(std::u16string_view text) {
     return (text.size() * 31 + (text.empty() ? 0 : text[0])) % TextSlots;
   }
-  void WriteNewText(std::u16string_view text);
   const std::string& EncodeNewText(std::u16string_view text);
   static constexpr std::size_t TextSlots = 16;
   static constexpr std::size_t FixedSlots = 2048;

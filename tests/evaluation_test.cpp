@@ -262,18 +262,16 @@ std::string PlainReport(const std::vector<Job>& input) {
     for (std::size_t i : order) jobs.push_back(input[i]);
     block(u"P", number++, jobs);
   } while (std::next_permutation(order.begin(), order.end()));
-  report.WriteText(u" Min. zpozdeni:");
-  fixed(bestMean);
-  report.WriteText(u" pro ");
-  report.WriteInteger(std::int64_t{bestMeanSequence}, 0);
-  report.WriteText(u".permutaci");
-  report.WriteLineEnd();
-  report.WriteText(u" Min. kv.zpozdeni:");
-  fixed(bestRms);
-  report.WriteText(u" pro ");
-  report.WriteInteger(std::int64_t{bestRmsSequence}, 0);
-  report.WriteText(u".permutaci");
-  report.WriteLineEnd();
+  auto summary = [&](const char16_t* title, double best, std::int32_t sequence) {
+    report.WriteText(title);
+    fixed(best);
+    report.WriteText(u" pro ");
+    report.WriteInteger(std::int64_t{sequence}, 0);
+    report.WriteText(u".permutaci");
+    report.WriteLineEnd();
+  };
+  summary(u" Min. zpozdeni:", bestMean, bestMeanSequence);
+  summary(u" Min. kv.zpozdeni:", bestRms, bestRmsSequence);
   report.Close();
   return files.Files[u"plain"];
 }
