@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 #include "run.h"
 
@@ -119,29 +120,34 @@ void BlockText::SetFirstLine(OutputTextFile& report, std::u16string_view label, 
 }
 
 std::string_view BlockText::LastLine(OutputTextFile& report, double mean, double rms) {
+  char* out = lastLine_.data();
   if (meanText_.empty()) {
     meanText_ = report.Encode(u"celkove zpozdeni:"sv);
     rmsText_ = report.Encode(u"  kva. odchylka:"sv);
+    std::memcpy(out, meanText_.data(), meanText_.size());
+    meanLength_ = 0;
   }
-  char* out = lastLine_.data();
-  const auto put = [&out](std::string_view bytes) {
-    OutputTextFile::CopyBytes(out, bytes.data(), bytes.size());
-    out += bytes.size();
-  };
-  // The mean, a sum of tardiness over n, repeats from block to block and its text is kept;
-  // the root-mean-square seldom repeats and is formatted each time.
-  put(meanText_);
-  put(report.Fixed(mean, 8, 3));
-  put(rmsText_);
-  char rmsField[MaxFieldText];
-  put(std::string_view(rmsField, FormatFixed(rms, 8, 3, rmsField)));
-  put("\r\n");
+  // The texts stay in place while the mean's field keeps its length. The mean, a sum of
+  // tardiness over n, repeats from block to block and its text is kept; the root-mean-square
+  // seldom repeats and is formatted each time.
+  out += meanText_.size();
+  const std::string_view meanField = report.Fixed(mean, 8, 3);
+  OutputTextFile::CopyBytes(out, meanField.data(), meanField.size());
+  out += meanField.size();
+  if (meanField.size() != meanLength_) {
+    std::memcpy(out, rmsText_.data(), rmsText_.size());
+    meanLength_ = meanField.size();
+  }
+  out += rmsText_.size();
+  out += FormatFixed(rms, 8, 3, out);
+  out[0] = '\r';
+  out[1] = '\n';
+  out += 2;
   return std::string_view(lastLine_.data(), static_cast<std::size_t>(out - lastLine_.data()));
 }
 
 BlockText::RowKey BlockText::KeyOf(const Job& job) {
-  return RowKey{job.Completion, job.ProcessingTime, job.DueDate,
-                std::bit_cast<std::uint64_t>(job.CriticalRatio), job.Label};
+  return RowKey{job.Completion, job.ProcessingTime, job.DueDate, job.Label};
 }
 
 std::size_t BlockText::FormatRow(OutputTextFile& report, const Job& job, char* out) {
@@ -156,26 +162,16 @@ std::size_t BlockText::FormatRow(OutputTextFile& report, const Job& job, char* o
   return static_cast<std::size_t>(end - out);
 }
 
-std::int32_t BlockText::TakeOverRows(JobList& jobs, std::int32_t count, std::int64_t& completion,
-                                     double& sumTardiness, double& sumSquaredTardiness) {
-  const std::int32_t last = std::min(count, keptRows_);
+std::int32_t BlockText::TakeOverRows(const JobList& jobs, std::int32_t count, std::int32_t unmoved,
+                                     std::int64_t& completion, double& sumTardiness,
+                                     double& sumSquaredTardiness) {
   std::int32_t k = 0;
-  while (k < last) {
-    const KeptRow& kept = rows_[static_cast<std::size_t>(k) + 1];
-    Job& job = jobs[k + 1];
-    if (kept.Key.ProcessingTime != job.ProcessingTime || kept.Key.DueDate != job.DueDate ||
-        kept.Key.Label != job.Label ||
-        kept.Key.CriticalRatioBits != std::bit_cast<std::uint64_t>(job.CriticalRatio)) {
-      break;
-    }
-    job.Completion = kept.Key.Completion;
-    job.Tardiness = kept.Tardiness;
-    job.SquaredTardiness = kept.SquaredTardiness;
-    ++k;
-  }
+  if (&jobs == keptList_ && count == keptCount_) k = std::clamp(unmoved, 0, keptRows_);
+  keptList_ = &jobs;
+  keptCount_ = count;
   if (k > 0) {
     const KeptRow& kept = rows_[static_cast<std::size_t>(k)];
-    completion = kept.Key.Completion;
+    completion = kept.Completion;
     sumTardiness = kept.SumTardiness;
     sumSquaredTardiness = kept.SumSquaredTardiness;
   }
@@ -202,7 +198,7 @@ void BlockText::SetRow(OutputTextFile& report, std::int32_t position, const Job&
   }
   out[length] = '\r';
   out[length + 1] = '\n';
-  rows_[k] = KeptRow{key, job.Tardiness, job.SquaredTardiness, sumTardiness, sumSquaredTardiness};
+  rows_[k] = KeptRow{job.Completion, sumTardiness, sumSquaredTardiness};
   rowStart_[k + 1] = static_cast<std::uint32_t>(rowStart_[k] + length + 2);
   keptRows_ = position;
 }
@@ -228,14 +224,16 @@ void ReportSequence(RunState& run, std::u16string_view label, JobList& jobs, std
 
   // Lines 1 to n + 2 are built on the previous block's text (BlockText) and go to the report
   // once the rows are known. Nothing reaches the file in between, so one check after them
-  // raises a failure where checks after each of their lines would. The first jobs may stand
-  // where they stood in the previous block: BlockText takes over their values, labels and
-  // rows, and the evaluation goes on from the first job that differs.
+  // raises a failure where checks after each of their lines would. The search tells how many
+  // of the first jobs it left where they stood in the previous block (RunState::UnmovedJobs):
+  // BlockText takes over their labels and rows, their values are still in place, and the
+  // evaluation goes on from the first job that moved.
   std::int64_t completion = 0;
   double sumTardiness = 0;
   double sumSquaredTardiness = 0;
+  const std::int32_t unmoved = std::exchange(run.UnmovedJobs, 0);
   const std::int32_t same =
-      run.Block.TakeOverRows(jobs, n, completion, sumTardiness, sumSquaredTardiness);
+      run.Block.TakeOverRows(jobs, n, unmoved, completion, sumTardiness, sumSquaredTardiness);
   run.Block.SetFirstLine(report, label, counter, jobs, n, same);
   const std::int32_t sequence = counter;
   ++counter;

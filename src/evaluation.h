@@ -54,12 +54,14 @@ class BlockText {
   void SetFirstLine(OutputTextFile& report, std::u16string_view label, std::int32_t number,
                     const JobList& jobs, std::int32_t count, std::int32_t same);
 
-  // Takes over the rows of the previous block whose jobs are the same, at the same positions,
-  // from position 1 on: they finish at the same times, so their computed fields and rows are
-  // the same. Fills in the computed fields of those jobs of `jobs`, sets `completion` and the
-  // two sums to their values after the last of them, and returns how many there are.
-  std::int32_t TakeOverRows(JobList& jobs, std::int32_t count, std::int64_t& completion,
-                            double& sumTardiness, double& sumSquaredTardiness);
+  // Takes over the rows of the previous block for the first `unmoved` jobs of `jobs`, which
+  // have not been written since that block was evaluated from the same list with the same
+  // count: they finish at the same times and still hold the values computed for them, so
+  // their rows are the same. Sets `completion` and the two sums to their values after the last
+  // of them, and returns how many there are (0 for another list or count).
+  std::int32_t TakeOverRows(const JobList& jobs, std::int32_t count, std::int32_t unmoved,
+                            std::int64_t& completion, double& sumTardiness,
+                            double& sumSquaredTardiness);
 
   // Sets row `position` for `job`, whose computed fields are filled in, with the two sums up
   // to and including it. After the rows taken over, the rows of a block are set in order.
@@ -81,11 +83,11 @@ class BlockText {
   }
 
  private:
+  // A row's text depends only on these: the critical ratio follows from the two times.
   struct RowKey {
     std::int64_t Completion;
     std::int32_t ProcessingTime;
     std::int32_t DueDate;
-    std::uint64_t CriticalRatioBits;
     char16_t Label;
     bool operator==(const RowKey&) const = default;
   };
@@ -121,17 +123,18 @@ class BlockText {
   std::int32_t labelCount_ = -1;
 
   // The rows: row k spans rowStart_[k] to rowStart_[k + 1]; rows 1 to keptRows_ hold this or
-  // the previous block's rows, with their jobs' values and the sums up to them.
+  // the previous block's rows, of the list keptList_ with keptCount_ jobs, with the completion
+  // time and the sums after each.
   struct KeptRow {
-    RowKey Key;
-    std::int64_t Tardiness;
-    Int128 SquaredTardiness;
+    std::int64_t Completion;
     double SumTardiness;
     double SumSquaredTardiness;
   };
   std::array<KeptRow, MaxJobs + 2> rows_{};
   std::array<std::uint32_t, MaxJobs + 2> rowStart_{};
   std::int32_t keptRows_ = 0;
+  const JobList* keptList_ = nullptr;
+  std::int32_t keptCount_ = 0;
 
   std::array<char, MaxFirstLine + 128> text_{};
   std::array<char, MaxJobs * MaxRowText + 64> rowsText_{};
@@ -139,6 +142,7 @@ class BlockText {
   // The last line: its two texts in the code page, then room for the two fields.
   std::string meanText_;
   std::string rmsText_;
+  std::size_t meanLength_ = 0;  // the length of the mean's field in lastLine_
   std::array<char, 2 * MaxFieldText + 128> lastLine_;
 
   // Rows formatted before, by job and completion.

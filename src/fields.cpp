@@ -197,17 +197,27 @@ bool FixedThreeDecimalsFast(double x, int width, char* out, std::size_t& length)
   const double part = y - static_cast<double>(whole);         // exact
   if (!(std::fabs(part - 0.5) > y * 0x1p-51 + 0x1p-44)) return false;
   const std::uint64_t thousandths = whole + (part > 0.5 ? 1 : 0);
-  const bool negative = std::signbit(x);
 
-  FieldScratch scratch;
-  char* begin = scratch.End - 3;
+  // Built backwards from `end`, after ShortField spaces; the bytes after the field are
+  // scratch for the fixed-size copy.
+  char text[2 * ShortField + 8];
+  std::memset(text, ' ', ShortField);
+  char* const end = text + ShortField;
   const unsigned decimals = static_cast<unsigned>(thousandths % 1000);
-  begin[0] = static_cast<char>('0' + decimals / 100);
-  std::memcpy(begin + 1, DigitPairs + decimals % 100 * 2, 2);
-  *--begin = '.';
-  begin = WriteDigitsBackwards(thousandths / 1000, begin);
-  if (negative) *--begin = '-';
-  length = scratch.CopyOut(begin, width, out);
+  end[-3] = static_cast<char>('0' + decimals / 100);
+  std::memcpy(end - 2, DigitPairs + decimals % 100 * 2, 2);
+  end[-4] = '.';
+  char* begin = WriteDigitsBackwards(thousandths / 1000, end - 4);
+  if (std::signbit(x)) *--begin = '-';
+  const std::size_t digits = static_cast<std::size_t>(end - begin);
+  const std::size_t field =
+      std::max<std::size_t>(digits, static_cast<std::size_t>(ClampWidth(width)));
+  if (field <= ShortField) {
+    std::memcpy(out, end - field, ShortField);
+    length = field;
+  } else {
+    length = Align(begin, digits, width, out);
+  }
   return true;
 }
 

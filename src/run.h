@@ -32,6 +32,11 @@ struct RunState {
   JobList PermutationJobs{};
   InputTextFile InputFile;
   BlockText Block;  // the text of the last block, reused where it repeats
+  // Set by the search just before it hands an order on: the first UnmovedJobs jobs of
+  // PermutationJobs have not been written since the previous order was evaluated, so they
+  // still hold the values computed for them. ReportSequence sets it back to 0; for any other
+  // list or caller it is 0.
+  std::int32_t UnmovedJobs = 0;
 };
 
 // Runs ordplan in the current directory: creates (or empties) ordplan.prn, reads ordplan.txt,

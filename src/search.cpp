@@ -18,6 +18,29 @@ void CopyAllBut(std::int32_t count, std::int32_t skip, const JobList& source,
   }
 }
 
+namespace {
+
+// The levels that place a position: each of the jobs still to be placed is tried at
+// `position` in turn, the others being placed by the next level. Kept apart from
+// SearchPermutations, which is small enough to be inlined here, so that handing a complete order
+// on costs one call.
+[[gnu::noinline]] void PlacePosition(RunState& run, std::int32_t position, std::int32_t remaining,
+                                     const JobList& source, JobList& permutation,
+                                     std::int32_t& counter, const std::int32_t& count) {
+  JobList rest;  // the jobs left after this level's choice; filled before it is read
+  // The first choice keeps what the outer levels left unmoved; each later one moves the
+  // jobs from `position` on.
+  const std::int32_t unmovedOnEntry = run.UnmovedJobs;
+  for (std::int32_t i = 1; i <= remaining; ++i) {
+    permutation[position] = source[i];
+    CopyAllBut(remaining, i, source, rest);
+    run.UnmovedJobs = i == 1 ? unmovedOnEntry : position - 1;
+    SearchPermutations(run, position + 1, remaining - 1, rest, permutation, counter, count);
+  }
+}
+
+}  // namespace
+
 void SearchPermutations(RunState& run, std::int32_t position, std::int32_t remaining,
                         const JobList& source, JobList& permutation, std::int32_t& counter,
                         const std::int32_t& count) {
@@ -26,12 +49,7 @@ void SearchPermutations(RunState& run, std::int32_t position, std::int32_t remai
     return;
   }
   if (remaining < 0) return;
-  JobList rest;  // the jobs left after this level's choice; filled before it is read
-  for (std::int32_t i = 1; i <= remaining; ++i) {
-    permutation[position] = source[i];
-    CopyAllBut(remaining, i, source, rest);
-    SearchPermutations(run, position + 1, remaining - 1, rest, permutation, counter, count);
-  }
+  PlacePosition(run, position, remaining, source, permutation, counter, count);
 }
 
 }  // namespace ordplan

@@ -181,6 +181,40 @@ TEST(ReportSequence, SumsRoundEachTermAndEachAddition) {
   EXPECT_EQ(e.run.BestMeanTardiness, 1000000000.5);
 }
 
+// A second block on the same list after job 2 changed: the rows of the jobs the search says it
+// left in place are taken over, everything else is evaluated again, and the note is used once.
+TEST(ReportSequence, TakesOverOnlyTheJobsTheSearchLeftInPlace) {
+  struct Case {
+    const char* name;
+    std::int32_t unmoved;  // RunState::UnmovedJobs before the second block
+    bool otherList;        // the second block evaluates a copy of the list
+  };
+  const std::string second = "P[2]:ABC\r\n" + Header +
+                             "  A         3         4     1.333         3         0         0\r\n"
+                             "  B         5         3     0.600         8         5        25\r\n"
+                             "  C         4        12     3.000        12         0         0\r\n"
+                             "celkove zpozdeni:   1.667  kva. odchylka:   2.887\r\n";
+  for (const Case c : {Case{"no note", 0, false}, Case{"job 1 left in place", 1, false},
+                       Case{"note for another list", 2, true}}) {
+    SCOPED_TRACE(c.name);
+    Evaluation e{MakeJob(u'A', 3, 4), MakeJob(u'B', 2, 3), MakeJob(u'C', 4, 12)};
+    std::int32_t counter = 1;
+    ASSERT_EQ(e.Report(u"P", counter, 3), "");
+    JobList copy = e.jobs;
+    JobList& jobs = c.otherList ? copy : e.jobs;
+    jobs[2] = MakeJob(u'B', 5, 3);
+    jobs[2].CriticalRatio = 0.6;
+    jobs[3].Completion = jobs[3].Tardiness = jobs[3].SquaredTardiness = -1;
+    e.run.UnmovedJobs = c.unmoved;
+    ReportSequence(e.run, u"P", jobs, counter, 3);
+    EXPECT_EQ(e.run.UnmovedJobs, 0);
+    EXPECT_EQ(jobs[3].Completion, 12);
+    EXPECT_EQ(jobs[2].SquaredTardiness, 25);
+    const std::string text = e.Text();
+    EXPECT_EQ(text.substr(text.size() - second.size()), second);
+  }
+}
+
 TEST(MeanAndRms, QuotientsWithA64BitSignificand) {
   // 115 / 2051 rounded to 64 bits and then to 53 is one unit above a double division.
   EXPECT_EQ(MeanTardiness(115, 2051), std::nextafter(115.0 / 2051.0, 1.0));
