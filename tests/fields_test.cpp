@@ -58,6 +58,15 @@ const FixedCase FixedCases[] = {
     {0.0004999999999999999, 8, 3, "   0.001"},  // 9.75e-20 below the tie: S is 0.0005
     {0.00049999999999999, 8, 3, "   0.000"},    // 1e-17 below: S ends ...49999999999999
     {0.0005, 8, 3, "   0.001"},                 // stored above 0.0005
+    {0.0, 8, 3, "   0.000"},
+    {7.25, 8, 3, "   7.250"},
+    {10.0, 8, 3, "  10.000"},
+    {99.9995, 8, 3, "  99.999"},  // stored below the tie
+    {99.9996, 8, 3, " 100.000"},
+    {205.5, 8, 3, " 205.500"},
+    {1000.0, 8, 3, "1000.000"},
+    {9999.9994, 8, 3, "9999.999"},
+    {9999.9996, 8, 3, "10000.000"},
     {1.0 / 16, 0, 3, "0.063"},
     {123.456, 3, 0, "123"},
     {123.5, 0, 0, "124"},
@@ -88,7 +97,7 @@ TEST(FixedField, WorkedExamplesAndTies) {
 TEST(FixedField, FastPathAgreesWithStepByStep) {
   std::mt19937_64 random(12345);
   auto check = [](double value) {
-    for (int width : {8, 10}) {
+    for (int width : {7, 8, 9, 10}) {
       ASSERT_EQ(Fixed(value, width, 3), FixedStepByStep(value, width, 3)) << value;
       ASSERT_EQ(Fixed(-value, width, 3), FixedStepByStep(-value, width, 3)) << value;
     }
@@ -100,6 +109,11 @@ TEST(FixedField, FastPathAgreesWithStepByStep) {
     check(tie);
     check(std::nextafter(tie, 0.0));
     check(std::nextafter(tie, 1e300));
+    // and at the magnitudes of most means and root-mean-squares, below 10000
+    const double small = (static_cast<double>(thousandths % 10'000'000) + 0.5) / 1000;
+    check(small);
+    check(std::nextafter(small, 0.0));
+    check(std::nextafter(small, 1e300));
     // quotients as the mean and the critical ratio form them
     const double numerator = static_cast<double>(static_cast<std::int32_t>(random()));
     const double denominator = static_cast<double>(static_cast<std::int32_t>(random() % 2000) + 1);
