@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -31,6 +32,20 @@ constexpr auto SpacedPairs = [] {
   }
   return pairs;
 }();
+
+// The pairs for the last two digits of a number below 100: a space for the leading zero, and
+// "00" as " 0".
+constexpr auto UnitPairs = [] {
+  std::array<char, 200> pairs = SpacedPairs;
+  pairs[1] = '0';
+  return pairs;
+}();
+
+// The two characters of pair `index` of `pairs` as a little-endian 16-bit value.
+std::uint64_t Pair(const char* pairs, unsigned index) {
+  return static_cast<unsigned char>(pairs[2 * index]) |
+         static_cast<std::uint64_t>(static_cast<unsigned char>(pairs[2 * index + 1])) << 8;
+}
 
 // Writes the decimal digits of `magnitude` so that they end just before `end`; returns the
 // first digit's position.
@@ -209,17 +224,18 @@ bool FixedThreeDecimalsFast(double x, int width, char* out, std::size_t& length)
   const std::uint64_t thousandths = whole + (part > 0.5 ? 1 : 0);
 
   if (width == 8 && thousandths < 10'000'000 && !std::signbit(x)) {
-    // The common field of the report, "dddd.ddd" with leading spaces, eight bytes at once.
+    // The common field of the report, "dddd.ddd" with leading spaces: its eight bytes are put
+    // together in a word and stored at once.
     const unsigned units = static_cast<unsigned>(thousandths / 1000);
     const unsigned decimals = static_cast<unsigned>(thousandths % 1000);
-    char text[8];
-    std::memcpy(text, SpacedPairs.data() + units / 100 * 2, 2);
-    std::memcpy(text + 2, (units >= 100 ? DigitPairs : SpacedPairs.data()) + units % 100 * 2, 2);
-    text[4] = '.';
-    text[5] = static_cast<char>('0' + decimals / 100);
-    std::memcpy(text + 6, DigitPairs + decimals % 100 * 2, 2);
-    if (units < 10) text[3] = static_cast<char>('0' + units);  // the units digit always shows
-    std::memcpy(out, text, 8);
+    const std::uint64_t high = Pair(SpacedPairs.data(), units / 100);
+    const std::uint64_t low = Pair(units >= 100 ? DigitPairs : UnitPairs.data(), units % 100);
+    const std::uint64_t tenths = static_cast<std::uint64_t>('0' + decimals / 100);
+    const std::uint64_t rest = Pair(DigitPairs, decimals % 100);
+    const std::uint64_t word =
+        high | low << 16 | std::uint64_t{'.'} << 32 | tenths << 40 | rest << 48;
+    static_assert(std::endian::native == std::endian::little);
+    std::memcpy(out, &word, 8);
     length = 8;
     return true;
   }
