@@ -41,10 +41,12 @@ constexpr auto UnitPairs = [] {
   return pairs;
 }();
 
-// The two characters of pair `index` of `pairs` as a little-endian 16-bit value.
+// The two characters of pair `index` of `pairs` as a 16-bit value, the first in the low byte.
 std::uint64_t Pair(const char* pairs, unsigned index) {
-  return static_cast<unsigned char>(pairs[2 * index]) |
-         static_cast<std::uint64_t>(static_cast<unsigned char>(pairs[2 * index + 1])) << 8;
+  static_assert(std::endian::native == std::endian::little);
+  std::uint16_t pair;
+  std::memcpy(&pair, pairs + 2 * index, 2);
+  return pair;
 }
 
 // Writes the decimal digits of `magnitude` so that they end just before `end`; returns the
@@ -214,6 +216,30 @@ std::size_t ExponentForm(bool negative, const char s[19], int k, int width, char
 // rounding move the value by at most |x| * 2^-63 + 10^(k-17) / 2. The double y = |x| * 1000 is
 // within y * 2^-52 of the exact product, so where y lies farther than both from a tie, the
 // digits are y rounded. Returns false when it cannot decide.
+// The report's common fixed-point field, width 8 with 3 decimals, of a value from 0 up to
+// 10000: "dddd.ddd" with leading spaces, decided as FixedThreeDecimalsFast below decides. Its
+// eight bytes are put together in a word and stored at once. Returns false when it cannot
+// decide or the value needs more characters.
+bool EightCharacterField(double x, char* out) {
+  if (!(x >= 0 && x < 10000) || std::signbit(x)) return false;
+  const double y = x * 1000;
+  const std::uint64_t whole = static_cast<std::uint64_t>(y);  // y < 2^24: exact
+  const double part = y - static_cast<double>(whole);         // exact
+  if (!(std::fabs(part - 0.5) > y * 0x1p-51 + 0x1p-44)) return false;
+  const std::uint64_t thousandths = whole + (part > 0.5 ? 1 : 0);
+  if (thousandths >= 10'000'000) return false;
+  const unsigned units = static_cast<unsigned>(thousandths / 1000);
+  const unsigned decimals = static_cast<unsigned>(thousandths % 1000);
+  const std::uint64_t high = Pair(SpacedPairs.data(), units / 100);
+  const std::uint64_t low = Pair(units >= 100 ? DigitPairs : UnitPairs.data(), units % 100);
+  const std::uint64_t tenths = static_cast<std::uint64_t>('0' + decimals / 100);
+  const std::uint64_t rest = Pair(DigitPairs, decimals % 100);
+  const std::uint64_t word =
+      high | low << 16 | std::uint64_t{'.'} << 32 | tenths << 40 | rest << 48;
+  std::memcpy(out, &word, 8);
+  return true;
+}
+
 bool FixedThreeDecimalsFast(double x, int width, char* out, std::size_t& length) {
   const double a = std::fabs(x);
   if (!(a < 0x1p40)) return false;  // not a number, infinite, or too large to decide here
@@ -222,23 +248,6 @@ bool FixedThreeDecimalsFast(double x, int width, char* out, std::size_t& length)
   const double part = y - static_cast<double>(whole);         // exact
   if (!(std::fabs(part - 0.5) > y * 0x1p-51 + 0x1p-44)) return false;
   const std::uint64_t thousandths = whole + (part > 0.5 ? 1 : 0);
-
-  if (width == 8 && thousandths < 10'000'000 && !std::signbit(x)) {
-    // The common field of the report, "dddd.ddd" with leading spaces: its eight bytes are put
-    // together in a word and stored at once.
-    const unsigned units = static_cast<unsigned>(thousandths / 1000);
-    const unsigned decimals = static_cast<unsigned>(thousandths % 1000);
-    const std::uint64_t high = Pair(SpacedPairs.data(), units / 100);
-    const std::uint64_t low = Pair(units >= 100 ? DigitPairs : UnitPairs.data(), units % 100);
-    const std::uint64_t tenths = static_cast<std::uint64_t>('0' + decimals / 100);
-    const std::uint64_t rest = Pair(DigitPairs, decimals % 100);
-    const std::uint64_t word =
-        high | low << 16 | std::uint64_t{'.'} << 32 | tenths << 40 | rest << 48;
-    static_assert(std::endian::native == std::endian::little);
-    std::memcpy(out, &word, 8);
-    length = 8;
-    return true;
-  }
 
   // Built backwards from `end`, after ShortField spaces; the bytes after the field are
   // scratch for the fixed-size copy.
@@ -310,10 +319,20 @@ std::size_t FormatFixedStepByStep(double value, int width, int decimals, char* o
   return Align(text, length, width, out);
 }
 
-std::size_t FormatFixed(double value, int width, int decimals, char* out) {
+namespace {
+
+[[gnu::noinline]] std::size_t FormatFixedOtherwise(double value, int width, int decimals,
+                                                   char* out) {
   std::size_t length;
   if (decimals == 3 && FixedThreeDecimalsFast(value, width, out, length)) return length;
   return FormatFixedStepByStep(value, width, decimals, out);
+}
+
+}  // namespace
+
+std::size_t FormatFixed(double value, int width, int decimals, char* out) {
+  if (width == 8 && decimals == 3 && EightCharacterField(value, out)) return 8;
+  return FormatFixedOtherwise(value, width, decimals, out);
 }
 
 }  // namespace ordplan
