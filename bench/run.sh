@@ -47,16 +47,19 @@ for input in "${inputs[@]}"; do
   cp "$input" "$work/ordplan.txt"
   program_times=() dd_times=() program_quiet=() dd_quiet=() peak=0 size=0
   program_log="" dd_log=""
-  # Runs `$@` after a sync; sets `elapsed` (wall seconds, as /usr/bin/time gives them), `kb`
+  # Runs `$@` after a sync; sets `elapsed` (wall seconds, to the millisecond), `kb`
   # (peak resident memory), `taken` (MiB the host took back during the run) and `mark` (the
   # time as printed, with what the host took).
   timed() {
     sync
-    local before after out
+    local before after start end
     before=$(host_taken)
-    out=$( cd "$work" && /usr/bin/time -f '%e %M' "$@" 2>&1 >/dev/null | tail -n 1 )
+    start=$(date +%s%N)
+    kb=$( cd "$work" && /usr/bin/time -f '%M' "$@" 2>&1 >/dev/null | tail -n 1 )
+    end=$(date +%s%N)
     after=$(host_taken)
-    elapsed=${out% *} kb=${out#* } taken=$(( (after - before) / 1024 ))
+    elapsed=$(awk -v s="$start" -v e="$end" 'BEGIN {printf "%.3f", (e - s) / 1e9}')
+    taken=$(( (after - before) / 1024 ))
     mark=$elapsed
     if (( taken > 0 )); then mark+="+${taken}M"; fi
   }
@@ -88,14 +91,14 @@ for input in "${inputs[@]}"; do
   d=$(printf '%s\n' "${dd_times[@]}" | median)
   bp=$(printf '%s\n' "${program_times[@]}" | fastest)
   bd=$(printf '%s\n' "${dd_times[@]}" | fastest)
-  printf '%-12s %10.2f %8.2f %7.2f %10.2f %8.2f %7.2f %9.1f %14d\n' "$(basename "$input")" \
+  printf '%-12s %10.3f %8.3f %7.2f %10.3f %8.3f %7.2f %9.1f %14d\n' "$(basename "$input")" \
     "$p" "$d" "$(ratio "$p" "$d")" "$bp" "$bd" "$(ratio "$bp" "$bd")" \
     "$(awk -v k="$peak" 'BEGIN {print k / 1024}')" "$size"
   echo "  program:$program_log   dd:$dd_log"
   if [ -r "$reported" ] && (( ${#program_quiet[@]} > 0 && ${#dd_quiet[@]} > 0 )); then
     qp=$(printf '%s\n' "${program_quiet[@]}" | median)
     qd=$(printf '%s\n' "${dd_quiet[@]}" | median)
-    printf '  runs the host left alone (%d and %d): median %.2f and %.2f, ratio %.2f\n' \
+    printf '  runs the host left alone (%d and %d): median %.3f and %.3f, ratio %.2f\n' \
       "${#program_quiet[@]}" "${#dd_quiet[@]}" "$qp" "$qd" "$(ratio "$qp" "$qd")"
   fi
 done
