@@ -42,9 +42,9 @@ double RmsTardiness(double sumOfSquares, std::int32_t count);
 //
 // In the order of the search consecutive blocks differ little: the number counts on by one,
 // and the labels and rows stay the same up to the first position the search moved a job to
-// (RunState::UnmovedJobs). Only what changed is written anew. A row's text depends only on its job and the job's completion
-// time, so a changed row has mostly been formatted before, in another block, and is copied
-// from a cache of rows.
+// (RunState::UnmovedJobs). Only what changed is written anew. A row's text depends only on
+// its job and the job's completion time, so a changed row has mostly been formatted before,
+// in another block, and is copied from a cache of rows.
 class BlockText {
  public:
   BlockText();
