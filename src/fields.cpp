@@ -210,24 +210,33 @@ std::size_t ExponentForm(bool negative, const char s[19], int k, int width, char
   return Align(text, length, width, out);
 }
 
-// The fixed-point text of |x| to three decimals when it can be decided without the steps. The
-// steps' digits differ from |x| * 1000 rounded to the nearest integer only within
-// (q + 1) * 2^-55 + 2^-45 of a tie (q the integer part of |x| * 1000): the scaling and the first
-// rounding move the value by at most |x| * 2^-63 + 10^(k-17) / 2. The double y = |x| * 1000 is
-// within y * 2^-52 of the exact product, so where y lies farther than both from a tie, the
-// digits are y rounded. Returns false when it cannot decide.
-// The report's common fixed-point field, width 8 with 3 decimals, of a value from 0 up to
-// 10000: "dddd.ddd" with leading spaces, decided as FixedThreeDecimalsFast below decides. Its
-// eight bytes are put together in a word and stored at once. Returns false when it cannot
-// decide or the value needs more characters.
-bool EightCharacterField(double x, char* out) {
-  if (!(x >= 0 && x < 10000) || std::signbit(x)) return false;
-  const double y = x * 1000;
-  const std::uint64_t whole = static_cast<std::uint64_t>(y);  // y < 2^24: exact
+// |x| * 1000 rounded to an integer, as the fixed-point steps round it for three decimals,
+// when that can be decided without the steps. The steps' digits differ from |x| * 1000 rounded
+// to the nearest integer only within (q + 1) * 2^-55 + 2^-45 of a tie (q the integer part of
+// |x| * 1000): the scaling and the first rounding move the value by at most |x| * 2^-63 +
+// 10^(k-17) / 2. The double y = |x| * 1000 is within y * 2^-52 of the exact product, so where y
+// lies farther than both from a tie, the digits are y rounded. Returns false when it cannot
+// decide.
+bool ThousandthsFast(double x, std::uint64_t& thousandths) {
+  const double a = std::fabs(x);
+  if (!(a < 0x1p40)) return false;  // not a number, infinite, or too large to decide here
+  const double y = a * 1000;
+  const std::uint64_t whole = static_cast<std::uint64_t>(y);  // y < 2^50: exact
   const double part = y - static_cast<double>(whole);         // exact
   if (!(std::fabs(part - 0.5) > y * 0x1p-51 + 0x1p-44)) return false;
-  const std::uint64_t thousandths = whole + (part > 0.5 ? 1 : 0);
-  if (thousandths >= 10'000'000) return false;
+  thousandths = whole + (part > 0.5 ? 1 : 0);
+  return true;
+}
+
+// The report's common fixed-point field, width 8 with 3 decimals, of a value from 0 up to
+// 10000: "dddd.ddd" with leading spaces. Its eight bytes are put together in a word and
+// stored at once. Returns false when it cannot decide or the value needs more characters.
+bool EightCharacterField(double x, char* out) {
+  std::uint64_t thousandths;
+  if (!(x >= 0 && x < 10000) || std::signbit(x) || !ThousandthsFast(x, thousandths) ||
+      thousandths >= 10'000'000) {
+    return false;
+  }
   const unsigned units = static_cast<unsigned>(thousandths / 1000);
   const unsigned decimals = static_cast<unsigned>(thousandths % 1000);
   const std::uint64_t high = Pair(SpacedPairs.data(), units / 100);
@@ -240,35 +249,19 @@ bool EightCharacterField(double x, char* out) {
   return true;
 }
 
+// The fixed-point text of x to three decimals when ThousandthsFast decides it.
 bool FixedThreeDecimalsFast(double x, int width, char* out, std::size_t& length) {
-  const double a = std::fabs(x);
-  if (!(a < 0x1p40)) return false;  // not a number, infinite, or too large to decide here
-  const double y = a * 1000;
-  const std::uint64_t whole = static_cast<std::uint64_t>(y);  // y < 2^50: exact
-  const double part = y - static_cast<double>(whole);         // exact
-  if (!(std::fabs(part - 0.5) > y * 0x1p-51 + 0x1p-44)) return false;
-  const std::uint64_t thousandths = whole + (part > 0.5 ? 1 : 0);
-
-  // Built backwards from `end`, after ShortField spaces; the bytes after the field are
-  // scratch for the fixed-size copy.
-  char text[2 * ShortField + 8];
-  std::memset(text, ' ', ShortField);
-  char* const end = text + ShortField;
+  std::uint64_t thousandths;
+  if (!ThousandthsFast(x, thousandths)) return false;
+  FieldScratch scratch;
+  char* begin = scratch.End - 3;
   const unsigned decimals = static_cast<unsigned>(thousandths % 1000);
-  end[-3] = static_cast<char>('0' + decimals / 100);
-  std::memcpy(end - 2, DigitPairs + decimals % 100 * 2, 2);
-  end[-4] = '.';
-  char* begin = WriteDigitsBackwards(thousandths / 1000, end - 4);
+  begin[0] = static_cast<char>('0' + decimals / 100);
+  std::memcpy(begin + 1, DigitPairs + decimals % 100 * 2, 2);
+  *--begin = '.';
+  begin = WriteDigitsBackwards(thousandths / 1000, begin);
   if (std::signbit(x)) *--begin = '-';
-  const std::size_t digits = static_cast<std::size_t>(end - begin);
-  const std::size_t field =
-      std::max<std::size_t>(digits, static_cast<std::size_t>(ClampWidth(width)));
-  if (field <= ShortField) {
-    std::memcpy(out, end - field, ShortField);
-    length = field;
-  } else {
-    length = Align(begin, digits, width, out);
-  }
+  length = scratch.CopyOut(begin, width, out);
   return true;
 }
 
